@@ -1,0 +1,32 @@
+# The two commands of the README: `make run` and `make test`. Both install what
+# is missing first (scripts/install-deps), so they work on a fresh machine.
+BUILD_DIR ?= build
+TEST_DIR  ?= build-test
+JOBS      ?= $(shell nproc)
+# Arguments handed to multitone by `make run`, e.g. make run ARGS="--trace".
+ARGS      ?=
+
+.PHONY: all deps build run test bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/multitone $(ARGS)
+
+# The test build turns warnings into errors and runs every test under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+test: deps
+	@cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DMULTITONE_SANITIZE=ON -DMULTITONE_WERROR=ON > /dev/null
+	@cmake --build $(TEST_DIR) -j $(JOBS)
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR) $(TEST_DIR)

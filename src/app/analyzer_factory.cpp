@@ -1,0 +1,23 @@
+#include "app/analyzer_factory.h"
+
+#include <iostream>
+
+#include "common/run_error.h"
+#include "link/tcp_transport.h"
+
+namespace multitone {
+
+AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options) {
+  const std::string address = options.analyzer;
+  const std::chrono::milliseconds timeout(options.timeout_ms);
+  std::ostream* trace = options.trace ? &std::cerr : nullptr;
+  return [address, timeout, trace]() -> std::unique_ptr<AnalyzerLink> {
+    if (address.rfind("tcp://", 0) == 0) {
+      return std::make_unique<AnalyzerLink>(OpenTcpTransport(address, timeout), trace);
+    }
+    throw RunError(ErrorNumber::LinkCannotBeCreated,
+                   "unknown analyzer address '" + address + "' (expected tcp://HOST[:PORT])");
+  };
+}
+
+}  // namespace multitone

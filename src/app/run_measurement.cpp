@@ -1,0 +1,49 @@
+#include "app/run_measurement.h"
+
+#include <array>
+#include <new>
+#include <stdexcept>
+
+#include "analysis/steps.h"
+#include "measure/steps.h"
+#include "report/steps.h"
+
+namespace multitone {
+namespace {
+
+constexpr std::array<RunStep, 13> kSteps = {{
+    {"ConfigureAnalyzer", ConfigureAnalyzer},
+    {"FillToneTables", FillToneTables},
+    {"ConfigureFft", ConfigureFft},
+    {"MeasurePitch", MeasurePitch},
+    {"BuildTonePlan", BuildTonePlan},
+    {"BuildNoiseMasks", BuildNoiseMasks},
+    {"AcquireSpectra", AcquireSpectra},
+    {"ComputeToneResults", ComputeToneResults},
+    {"ComputeDistortionAndNoise", ComputeDistortionAndNoise},
+    {"WriteResultStrings", WriteResultStrings},
+    {"DrawResponseGraph", DrawResponseGraph},
+    {"ShowResultsTable", ShowResultsTable},
+    {"FinishRun", FinishRun},
+}};
+
+}  // namespace
+
+std::span<const RunStep> RunSteps() { return kSteps; }
+
+void RunMeasurement(MeasurementRecord& record) {
+  for (const RunStep& step : RunSteps()) {
+    try {
+      step.perform(record);
+    } catch (RunError& error) {
+      error.SetStep(step.name);
+      throw;
+    } catch (const std::bad_alloc&) {
+      RunError error(ErrorNumber::Overflow, "out of memory");
+      error.SetStep(step.name);
+      throw error;
+    }
+  }
+}
+
+}  // namespace multitone

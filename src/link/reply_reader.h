@@ -1,0 +1,46 @@
+#pragma once
+// Reads replies and binary blocks from a byte stream that may deliver them in
+// any pieces. Bytes after a reply's LF are kept for the next read. Every
+// shape that is not a well-formed reply fails with RunError 440 and a
+// sentence that says what was seen; nothing malformed passes as data.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "link/byte_stream.h"
+
+namespace multitone {
+
+constexpr std::size_t kMaxReplyBytes = std::size_t{1} << 20;  // a line: 1 MiB
+constexpr std::size_t kMaxBlockBytes = std::size_t{16} << 20; // a block's data: 16 MiB
+
+class ReplyReader {
+ public:
+  explicit ReplyReader(ByteStream& stream) : stream_(stream) {}
+
+  // The bytes up to the first LF, without it; nothing else is trimmed.
+  // `what` names the reply in error messages ("reply to sens3:data?").
+  std::string ReadLine(Deadline deadline, const std::string& what);
+
+  // An IEEE 488.2 definite-length block: "#", a digit n of 1-9, n digits of
+  // byte count (a multiple of 4, at most 16 MiB), the bytes, then one LF. The
+  // bytes are little-endian IEEE 754 32-bit floats, every one finite.
+  std::vector<float> ReadBlock(Deadline deadline, const std::string& what);
+
+  // Unread bytes held (for tests).
+  std::size_t Buffered() const { return buffer_.size() - start_; }
+
+ private:
+  // Makes at least `count` unread bytes available; `progress` describes in
+  // an error what had arrived so far.
+  void Require(std::size_t count, Deadline deadline, const std::string& what,
+               const std::string& progress);
+  void Consume(std::size_t count);
+  char At(std::size_t offset) const { return buffer_[start_ + offset]; }
+
+  ByteStream& stream_;
+  std::string buffer_;
+  std::size_t start_ = 0;
+};
+
+}  // namespace multitone

@@ -1,0 +1,9 @@
+#include "report/steps.h"
+
+namespace multitone {
+
+double PitchErrorPercent(const MeasurementRecord& record) {
+  return (1 - record.PitchFactor) * 100;
+}
+
+}  // namespace multitone

@@ -1,0 +1,35 @@
+#pragma once
+// A scripted analyzer served over TCP on 127.0.0.1: it answers every line it
+// receives from the script (a reply and an LF, or a block) and records the
+// lines, so a test can compare the whole traffic of a run.
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/scripted_analyzer.h"
+#include "support/loopback_server.h"
+
+namespace multitone::testing {
+
+class ScriptedServer {
+ public:
+  // REQUIRES: `script` outlives the server and is not changed while it runs.
+  explicit ScriptedServer(const ScriptedAnalyzer& script, int connections = 1);
+
+  std::string Address() const { return server_.Address(); }
+  // The lines received so far, in order.
+  std::vector<std::string> Received() const;
+  // True once the client closed the connection after its last line.
+  bool ClientClosed() const;
+
+ private:
+  void Serve(ServerConnection& connection);
+
+  const ScriptedAnalyzer& script_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> received_;
+  bool client_closed_ = false;
+  LoopbackServer server_;  // last: starts serving once the rest is ready
+};
+
+}  // namespace multitone::testing
