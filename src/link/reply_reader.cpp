@@ -1,5 +1,6 @@
 #include "link/reply_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,8 +11,6 @@
 namespace multitone {
 namespace {
 
-constexpr std::size_t kChunk = 64 * 1024;
-
 [[noreturn]] void Fail(const std::string& what, const std::string& problem) {
   throw RunError(ErrorNumber::AnalyzerOperationFailed, what + ": " + problem);
 }
@@ -20,7 +19,12 @@ constexpr std::size_t kChunk = 64 * 1024;
 std::string Sample(const std::string& bytes, std::size_t from) {
   constexpr std::size_t kShown = 24;
   const std::size_t length = std::min(kShown, bytes.size() - from);
-  std::string shown = "\"" + EscapeForTrace(std::string_view(bytes).substr(from, length)) + "\"";
+  std::string shown = "\"";
+  for (const char c : EscapeForTrace(std::string_view(bytes).substr(from, length))) {
+    if (c == '"') shown += '\\';
+    shown += c;
+  }
+  shown += '"';
   if (bytes.size() - from > kShown) shown += "...";
   return shown;
 }
@@ -46,17 +50,13 @@ void ReplyReader::Require(std::size_t count, Deadline deadline, const std::strin
       buffer_.erase(0, start_);
       start_ = 0;
     }
-    const std::size_t old_size = buffer_.size();
-    const std::size_t want = std::max(kChunk, count - Buffered());
-    buffer_.resize(old_size + want);
     std::size_t received = 0;
     try {
-      received = stream_.Receive(std::span<char>(buffer_.data() + old_size, want), deadline);
+      received = stream_.Receive(chunk_, deadline);
     } catch (const RunError& error) {
-      buffer_.resize(old_size);
       Fail(what, progress.empty() ? error.Description() : progress + ": " + error.Description());
     }
-    buffer_.resize(old_size + received);
+    buffer_.append(chunk_.data(), received);
   }
 }
 
@@ -111,6 +111,7 @@ std::vector<float> ReplyReader::ReadBlock(Deadline deadline, const std::string& 
   }
   const std::size_t header = 2 + digits;
   const std::size_t total = header + bytes + 1;
+  buffer_.reserve(start_ + total);
   while (Buffered() < total) {
     const std::size_t have = Buffered() - header;
     Require(Buffered() + 1, deadline, what,

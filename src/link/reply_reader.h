@@ -39,8 +39,9 @@ class ReplyReader {
   char At(std::size_t offset) const { return buffer_[start_ + offset]; }
 
   ByteStream& stream_;
-  std::string buffer_;
+  std::string buffer_;     // bytes received; the unread ones start at start_
   std::size_t start_ = 0;
+  std::vector<char> chunk_ = std::vector<char>(64 * 1024);  // what one Receive may fill
 };
 
 }  // namespace multitone

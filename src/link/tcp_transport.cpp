@@ -40,8 +40,12 @@ HostPort ParseAddress(std::string_view address) {
       if (port.empty()) CannotCreate("analyzer address '" + shown + "' has an empty port");
     }
   } else {
-    const auto colon = rest.rfind(':');
+    const auto colon = rest.find(':');
     out.host = std::string(rest.substr(0, colon));
+    if (colon != std::string_view::npos && rest.find(':', colon + 1) != std::string_view::npos) {
+      CannotCreate("analyzer address '" + shown + "' is malformed (an IPv6 host goes in brackets: "
+                   "tcp://[::1]:5025)");
+    }
     if (colon != std::string_view::npos) {
       port = rest.substr(colon + 1);
       if (port.empty()) CannotCreate("analyzer address '" + shown + "' has an empty port");

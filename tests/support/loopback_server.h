@@ -32,6 +32,9 @@ class ServerConnection {
   void Reset();
   // Waits until the client closes its end (or `timeout` passes); true if it did.
   bool WaitForClientClose(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+  // The bytes received from the client that no ReadLine has returned yet:
+  // after WaitForClientClose, everything the client sent after its last line.
+  const std::string& Unread() const { return pending_; }
 
  private:
   int fd_;
