@@ -2,8 +2,9 @@
 
 namespace multitone::testing {
 
-ScriptedServer::ScriptedServer(const ScriptedAnalyzer& script, int connections)
-    : script_(script), server_([this](ServerConnection& c) { Serve(c); }, connections) {}
+ScriptedServer::ScriptedServer(const ScriptedAnalyzer& script, int connections,
+                               std::optional<ConnectionCut> cut)
+    : script_(script), cut_(cut), server_([this](ServerConnection& c) { Serve(c); }, connections) {}
 
 std::vector<std::string> ScriptedServer::Received() const {
   std::lock_guard lock(mutex_);
@@ -16,7 +17,15 @@ bool ScriptedServer::ClientClosed() const {
 }
 
 void ScriptedServer::Serve(ServerConnection& connection) {
-  for (;;) {
+  for (std::size_t lines = 0;; ++lines) {
+    if (cut_ && lines == cut_->after_lines) {
+      if (cut_->how == ConnectionCut::How::Reset) {
+        connection.Reset();
+      } else {
+        connection.Close();
+      }
+      return;
+    }
     const auto line = connection.ReadLine(std::chrono::seconds(10));
     if (!line) break;
     {

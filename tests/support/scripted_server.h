@@ -3,6 +3,7 @@
 // receives from the script (a reply and an LF, or a block) and records the
 // lines, so a test can compare the whole traffic of a run.
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,19 @@
 
 namespace multitone::testing {
 
+// Where a scripted server cuts the connection: after receiving `after_lines`
+// lines (0: as soon as the client connects), before answering the last one.
+struct ConnectionCut {
+  enum class How { Close, Reset };
+  std::size_t after_lines = 0;
+  How how = How::Close;
+};
+
 class ScriptedServer {
  public:
   // REQUIRES: `script` outlives the server and is not changed while it runs.
-  explicit ScriptedServer(const ScriptedAnalyzer& script, int connections = 1);
+  explicit ScriptedServer(const ScriptedAnalyzer& script, int connections = 1,
+                          std::optional<ConnectionCut> cut = std::nullopt);
 
   std::string Address() const { return server_.Address(); }
   // The lines received so far, in order.
@@ -29,6 +39,7 @@ class ScriptedServer {
   mutable std::mutex mutex_;
   std::vector<std::string> received_;
   bool client_closed_ = false;
+  std::optional<ConnectionCut> cut_;
   LoopbackServer server_;  // last: starts serving once the rest is ready
 };
 
