@@ -35,7 +35,8 @@ TEST(AcquireSpectra, ReadsBothBlocksOverTcpAfterFormReal) {
     ASSERT_EQ(record.SpectrumRight[k], script.spectrum_right[k]) << "bin " << k;
   }
   EXPECT_EQ(record.SpectrumLeft[8192], 0.0f);
-  EXPECT_EQ(record.RefLevelLeft, script.spectrum_left[341]);
+  EXPECT_EQ(record.ToneBinLeft[7], 342.0);
+  EXPECT_EQ(record.RefLevelLeft, script.spectrum_left[342]);
   const auto received = server.Received();
   const std::vector<std::string> tail(received.end() - 7, received.end());
   EXPECT_THAT(tail, ::testing::ElementsAre("init:cont off;*wai", "sens:data?", "sens:data2?",
