@@ -1,12 +1,18 @@
 // multitone: one start, one measurement run. Exit status 0 when the run is
 // complete, 1 when it failed (one line "error N: Step: ..." on stderr), 2 on a
-// bad command line.
+// bad command line. With the built-in simulated analyzer (no --analyzer, or
+// --analyzer sim[:OPTIONS]) a completed run also shows the analyzer's display
+// on stdout; runs against a real analyzer stay silent on success.
 #include <csignal>
 #include <iostream>
+#include <memory>
 
 #include "app/analyzer_factory.h"
 #include "app/options.h"
 #include "app/run_measurement.h"
+#ifdef MULTITONE_HAS_SIM
+#include "app/embedded_analyzer.h"
+#endif
 
 int main(int argc, char** argv) {
   // A peer that closes the connection must show as an error, never kill us.
@@ -14,19 +20,49 @@ int main(int argc, char** argv) {
 
   multitone::ProgramOptions options;
   if (const auto exit_status = multitone::ParseOptions(argc, argv, options)) return *exit_status;
+
+  multitone::MeasurementRecord record;
+#ifdef MULTITONE_HAS_SIM
+  // Built by the run's first operation; kept to show its display afterwards.
+  std::shared_ptr<multitone::EmbeddedAnalyzer> embedded;
+  const bool simulated = multitone::EmbeddedAnalyzer::Serves(options.analyzer);
+  if (simulated) {
+    record.CreateAnalyzer = multitone::MakeEmbeddedAnalyzerFactory(
+        options.analyzer, std::chrono::milliseconds(options.timeout_ms),
+        options.trace ? &std::cerr : nullptr, &embedded);
+  } else {
+    record.CreateAnalyzer = multitone::MakeAnalyzerFactory(options);
+  }
+#else
+  const bool simulated = false;
   if (options.analyzer.empty()) {
     std::cerr << "multitone: --analyzer is needed (for example --analyzer tcp://192.168.1.20); "
                  "see multitone --help\n";
     return 2;
   }
-
-  multitone::MeasurementRecord record;
   record.CreateAnalyzer = multitone::MakeAnalyzerFactory(options);
+#endif
+  if (!options.screen_svg.empty() && !simulated) {
+    std::cerr << "multitone: --screen needs the simulated analyzer (--analyzer sim); "
+                 "a real analyzer shows its own display\n";
+    return 2;
+  }
+
+  int status = 0;
   try {
     multitone::RunMeasurement(record);
   } catch (const multitone::RunError& error) {
     std::cerr << error.Report() << '\n';
-    return 1;
+    status = 1;
   }
-  return 0;
+#ifdef MULTITONE_HAS_SIM
+  if (embedded) {
+    if (!options.screen_svg.empty() && !embedded->WriteScreenSvg(options.screen_svg)) {
+      std::cerr << "multitone: cannot write the screen to " << options.screen_svg << '\n';
+      if (status == 0) status = 1;
+    }
+    if (status == 0) std::cout << embedded->ScreenText() << std::flush;
+  }
+#endif
+  return status;
 }

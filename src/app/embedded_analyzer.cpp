@@ -1,0 +1,99 @@
+#include "app/embedded_analyzer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "common/run_error.h"
+#include "link/stream_transport.h"
+#include "sim/atomic_file.h"
+#include "sim/screen_svg.h"
+#include "sim/screen_text.h"
+#include "sim/simulated_analyzer.h"
+
+namespace multitone {
+namespace {
+
+constexpr std::string_view kScheme = "sim";
+
+// The interpreter's input and output as a byte stream. Sending runs the
+// commands at once; receiving hands out the replies they left.
+class SimulatorStream : public ByteStream {
+ public:
+  explicit SimulatorStream(std::shared_ptr<sim::SimulatedAnalyzer> analyzer)
+      : analyzer_(std::move(analyzer)) {
+    analyzer_->GetInterpreter().StartSession();
+  }
+
+  void Send(std::string_view bytes, Deadline) override { analyzer_->GetInterpreter().Input(bytes); }
+
+  std::size_t Receive(std::span<char> buffer, Deadline) override {
+    if (offset_ == pending_.size()) {
+      std::optional<std::string> reply = analyzer_->GetInterpreter().TakeReply();
+      if (!reply) {
+        throw RunError(ErrorNumber::AnalyzerOperationFailed, "the simulated analyzer has no reply pending");
+      }
+      pending_ = std::move(*reply);
+      offset_ = 0;
+    }
+    const std::size_t count = std::min(buffer.size(), pending_.size() - offset_);
+    std::memcpy(buffer.data(), pending_.data() + offset_, count);
+    offset_ += count;
+    return count;
+  }
+
+ private:
+  std::shared_ptr<sim::SimulatedAnalyzer> analyzer_;
+  std::string pending_;
+  std::size_t offset_ = 0;
+};
+
+}  // namespace
+
+bool EmbeddedAnalyzer::Serves(std::string_view address) {
+  return address.empty() || address == kScheme ||
+         (address.size() > kScheme.size() && address.substr(0, kScheme.size()) == kScheme &&
+          address[kScheme.size()] == ':');
+}
+
+EmbeddedAnalyzer::EmbeddedAnalyzer(std::string_view address) {
+  if (!Serves(address)) {
+    throw RunError(ErrorNumber::LinkCannotBeCreated,
+                   "'" + std::string(address) + "' is not a simulated analyzer address (sim[:OPTIONS])");
+  }
+  const std::string_view options = address.size() > kScheme.size() ? address.substr(kScheme.size() + 1) : "";
+  try {
+    analyzer_ = std::make_shared<sim::SimulatedAnalyzer>(sim::ParseDeviceOptions(options));
+  } catch (const std::invalid_argument& error) {
+    throw RunError(ErrorNumber::LinkCannotBeCreated,
+                   "simulated analyzer '" + std::string(address) + "': " + error.what());
+  }
+}
+
+EmbeddedAnalyzer::~EmbeddedAnalyzer() = default;
+
+std::unique_ptr<Transport> EmbeddedAnalyzer::Connect(std::chrono::milliseconds timeout) {
+  std::shared_ptr<sim::SimulatedAnalyzer> analyzer = analyzer_;
+  return MakeStreamTransport(
+      [analyzer](Deadline) -> std::unique_ptr<ByteStream> { return std::make_unique<SimulatorStream>(analyzer); },
+      timeout);
+}
+
+std::string EmbeddedAnalyzer::ScreenText() const { return sim::ScreenText(analyzer_->GetInstrument().State()); }
+
+std::string EmbeddedAnalyzer::ScreenSvg() const { return sim::ScreenSvg(analyzer_->GetInstrument().State()); }
+
+bool EmbeddedAnalyzer::WriteScreenSvg(const std::string& path) const {
+  return sim::WriteFileAtomically(path, ScreenSvg());
+}
+
+AnalyzerFactory MakeEmbeddedAnalyzerFactory(std::string address, std::chrono::milliseconds timeout,
+                                            std::ostream* trace, std::shared_ptr<EmbeddedAnalyzer>* keep) {
+  return [address, timeout, trace, keep]() -> std::unique_ptr<AnalyzerLink> {
+    auto analyzer = std::make_shared<EmbeddedAnalyzer>(address);
+    if (keep != nullptr) *keep = analyzer;
+    return std::make_unique<AnalyzerLink>(analyzer->Connect(timeout), trace);
+  };
+}
+
+}  // namespace multitone

@@ -1,0 +1,134 @@
+#include "sim/device_options.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <sstream>
+#include <stdexcept>
+
+namespace multitone::sim {
+namespace {
+
+constexpr std::array<std::pair<DeviceFault, std::string_view>, 6> kFaults = {{
+    {DeviceFault::None, "none"},
+    {DeviceFault::DeadLeft, "dead-left"},
+    {DeviceFault::DeadRight, "dead-right"},
+    {DeviceFault::Swapped, "swapped"},
+    {DeviceFault::Hum, "hum"},
+    {DeviceFault::Clipping, "clipping"},
+}};
+
+[[noreturn]] void Bad(const std::string& message) { throw std::invalid_argument(message); }
+
+double NumberValue(std::string_view key, std::string_view text) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    Bad("option " + std::string(key) + " needs a number, not '" + std::string(text) + "'");
+  }
+  return value;
+}
+
+void CheckRange(const char* name, double value, double low, double high, const char* unit) {
+  if (!(value >= low && value <= high)) {
+    std::ostringstream message;
+    message << "option " << name << "=" << value << " is outside " << low << " to " << high << unit;
+    Bad(message.str());
+  }
+}
+
+}  // namespace
+
+std::string_view FaultName(DeviceFault fault) {
+  for (const auto& [f, name] : kFaults) {
+    if (f == fault) return name;
+  }
+  return "none";
+}
+
+std::optional<DeviceFault> FaultByName(std::string_view name) {
+  for (const auto& [f, n] : kFaults) {
+    if (n == name) return f;
+  }
+  return std::nullopt;
+}
+
+std::string FaultNames() {
+  std::string names;
+  for (const auto& [f, n] : kFaults) names += (names.empty() ? "" : ", ") + std::string(n);
+  return names;
+}
+
+void ValidateDeviceOptions(const DeviceOptions& o) {
+  CheckRange("speed", o.speed, 0.5, 2.0, "");
+  CheckRange("level", o.level_v, 0.0, 10.0, " V");
+  CheckRange("thd", o.thd_percent, 0.0, 30.0, " %");
+  if (!(std::isinf(o.crosstalk_db) && o.crosstalk_db < 0)) {
+    CheckRange("crosstalk", o.crosstalk_db, -200.0, 0.0, " dB");
+  }
+  CheckRange("noise", o.noise_v, 0.0, 1.0, " V");
+  CheckRange("hum", o.hum_v, 0.0, 10.0, " V");
+}
+
+DeviceOptions ParseDeviceOptions(std::string_view text) {
+  DeviceOptions options;
+  while (!text.empty()) {
+    const std::size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    if (comma != std::string_view::npos && text.empty()) Bad("option list ends with a comma");
+    const std::size_t equals = item.find('=');
+    if (equals == std::string_view::npos) {
+      Bad("option '" + std::string(item) + "' is not of the form name=value");
+    }
+    const std::string_view key = item.substr(0, equals);
+    const std::string_view value = item.substr(equals + 1);
+    if (key == "speed") {
+      options.speed = NumberValue(key, value);
+    } else if (key == "level") {
+      options.level_v = NumberValue(key, value);
+    } else if (key == "thd") {
+      options.thd_percent = NumberValue(key, value);
+    } else if (key == "crosstalk") {
+      options.crosstalk_db = (value == "off" || value == "none")
+                                 ? -std::numeric_limits<double>::infinity()
+                                 : NumberValue(key, value);
+    } else if (key == "noise") {
+      options.noise_v = NumberValue(key, value);
+    } else if (key == "hum") {
+      options.hum_v = NumberValue(key, value);
+    } else if (key == "fault") {
+      const auto fault = FaultByName(value);
+      if (!fault) Bad("unknown fault '" + std::string(value) + "' (known: " + FaultNames() + ")");
+      options.fault = *fault;
+    } else if (key == "seed") {
+      std::uint64_t seed = 0;
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seed);
+      if (value.empty() || error != std::errc() || end != value.data() + value.size()) {
+        Bad("option seed needs a whole number, not '" + std::string(value) + "'");
+      }
+      options.seed = seed;
+    } else {
+      Bad("unknown option '" + std::string(key) +
+          "' (known: speed, level, thd, crosstalk, noise, hum, fault, seed)");
+    }
+  }
+  ValidateDeviceOptions(options);
+  return options;
+}
+
+std::string DescribeDeviceOptions(const DeviceOptions& o) {
+  std::ostringstream text;
+  text.precision(10);
+  text << "speed=" << o.speed << ",level=" << o.level_v << ",thd=" << o.thd_percent << ",crosstalk=";
+  if (std::isinf(o.crosstalk_db)) {
+    text << "off";
+  } else {
+    text << o.crosstalk_db;
+  }
+  text << ",noise=" << o.noise_v << ",hum=" << o.hum_v << ",fault=" << FaultName(o.fault)
+       << ",seed=" << o.seed;
+  return text.str();
+}
+
+}  // namespace multitone::sim

@@ -1,0 +1,46 @@
+#pragma once
+// The simulated playback device as a test engineer describes it, in the
+// same words on both front doors: "speed=1.0012,level=0.1936,thd=0.03,
+// crosstalk=-75,noise=1e-5,hum=0,fault=dead-right,seed=7" after "sim:" on
+// multitone's --analyzer, or as --speed, --level, ... flags of analyzer-sim.
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace multitone::sim {
+
+enum class DeviceFault { None, DeadLeft, DeadRight, Swapped, Hum, Clipping };
+
+struct DeviceOptions {
+  double speed = 1.0;          // every frequency is multiplied by it
+  double level_v = 0.1936;     // RMS of each tone, V
+  double thd_percent = 0.03;   // RMS of harmonics 2..9 relative to their tone
+  double crosstalk_db = -75;   // each channel into the other; -inf: none
+  double noise_v = 1e-5;       // RMS of white noise within 20 Hz..20 kHz
+  double hum_v = 0;            // RMS of 50 Hz hum (harmonics follow)
+  DeviceFault fault = DeviceFault::None;
+  std::uint64_t seed = 1;      // phases and noise
+};
+
+// "none", "dead-left", "dead-right", "swapped", "hum", "clipping".
+std::string_view FaultName(DeviceFault fault);
+std::optional<DeviceFault> FaultByName(std::string_view name);
+// "none, dead-left, ..." for help texts and error messages.
+std::string FaultNames();
+
+// Throws std::invalid_argument naming the option when a value is out of
+// range: speed 0.5..2, level 0..10 V, thd 0..30 %, crosstalk -200..0 dB (or
+// -inf), noise 0..1 V, hum 0..10 V.
+void ValidateDeviceOptions(const DeviceOptions& options);
+
+// Parses "key=value,key=value" (empty: all defaults) over the defaults and
+// validates. "crosstalk=off" means none. Throws std::invalid_argument with
+// a message that names the unknown option or the malformed value.
+DeviceOptions ParseDeviceOptions(std::string_view text);
+
+// The options as that text again ("speed=1,level=0.1936,...").
+std::string DescribeDeviceOptions(const DeviceOptions& options);
+
+}  // namespace multitone::sim
