@@ -8,6 +8,14 @@
 namespace multitone {
 namespace {
 
+// A text as the error messages name it: a long one (an HTML table) is cut
+// short, so the error stays one readable line.
+std::string Named(std::string_view text) {
+  constexpr std::size_t kShown = 60;
+  if (text.size() <= kShown) return std::string(text);
+  return std::string(text.substr(0, kShown)) + "...";
+}
+
 class StreamTransport : public Transport {
  public:
   StreamTransport(StreamConnector connect, std::chrono::milliseconds timeout)
@@ -20,8 +28,8 @@ class StreamTransport : public Transport {
 
   void Write(std::string_view text) override {
     const Deadline deadline = Deadline::After(timeout_);
-    SendLine(text, deadline, "writing " + std::string(text));
-    last_written_ = text;
+    SendLine(text, deadline, "writing " + Named(text));
+    last_written_ = Named(text);
   }
 
   std::string Read() override {
@@ -31,9 +39,9 @@ class StreamTransport : public Transport {
 
   std::vector<float> ReadBlock(std::string_view query) override {
     const Deadline deadline = Deadline::After(timeout_);
-    const std::string what = "block for " + std::string(query);
+    const std::string what = "block for " + Named(query);
     SendLine(query, deadline, what);
-    last_written_ = query;
+    last_written_ = Named(query);
     return Reader().ReadBlock(deadline, what);
   }
 
@@ -67,7 +75,7 @@ class StreamTransport : public Transport {
   std::chrono::milliseconds timeout_;
   std::unique_ptr<ByteStream> stream_;
   std::optional<ReplyReader> reader_;
-  std::string last_written_;
+  std::string last_written_;  // as Named() shows it
 };
 
 }  // namespace

@@ -178,7 +178,7 @@ TEST(ProgramEndToEnd, ABadArgumentExitsTwo) {
       {MULTITONE_BINARY, "--analyzer", "tcp://127.0.0.1", "--timeout", "0"},
       {MULTITONE_BINARY, "--analyzer", "tcp://127.0.0.1", "--timeout", "soon"},
       {MULTITONE_BINARY, "--analyzer", "tcp://127.0.0.1", "--no-such-option"},
-      {MULTITONE_BINARY},
+      {MULTITONE_BINARY, "--analyzer"},
   };
   for (const auto& argv : command_lines) {
     SCOPED_TRACE(argv.back());

@@ -105,6 +105,18 @@ TEST(LinkStreamTransport, NamesTheOperationInItsErrors) {
             "block for trac:load:fft_by?: connection closed by the analyzer");
 }
 
+TEST(LinkStreamTransport, CutsALongTextShortInItsErrors) {
+  const std::string table = "syst:disp:expl:text '<table cellspacing=0 cellpadding=-1><tr><td><b>"
+                            "Measurement Results  </td></tr></table>'";
+  FakeLink link({});
+  link.transport->Initialize("selfadjustment");
+  link.transport->Write(table);
+  EXPECT_THAT(link.log->sent, ElementsAre(table + "\n")) << "the text itself goes out whole";
+  EXPECT_EQ(CaughtRunError([&] { link.transport->Read(); }).Description(),
+            "reply to syst:disp:expl:text '<table cellspacing=0 cellpadding=-1><tr...: connection "
+            "closed by the analyzer");
+}
+
 TEST(LinkStreamTransport, RefusesOperationsOutsideAnOpenSession) {
   FakeLink link({"1\n"});
   for (const auto& error : {CaughtRunError([&] { link.transport->Write("*CLS"); }),

@@ -4,7 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 #include "link_test_helpers.h"
 
@@ -142,6 +147,71 @@ TEST(TcpFailures, GivesUpOnHalfABlockFollowedBySilence) {
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_EQ(error.Description(),
             "block for trac:load:fft_ay?: block ended after 16384 of 32768 bytes: the reply did not "
+            "complete within the 300 ms timeout");
+  EXPECT_GE(took, kShortTimeout * 2 / 3);
+  EXPECT_LT(took, std::chrono::seconds(10));
+}
+
+// A listening socket on 127.0.0.1 whose accept queue (of length 0) is
+// already taken by a connection nobody accepts: a further connection attempt
+// gets no answer at all, like an analyzer that is switched off.
+class FullListener {
+ public:
+  FullListener() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ready_ = ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+             ::listen(listener_, 0) == 0 &&
+             ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    port_ = ntohs(address.sin_port);
+    filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ready_ = ready_ && ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    pollfd queued{listener_, POLLIN, 0};  // the filler is in the accept queue
+    ready_ = ready_ && ::poll(&queued, 1, 5000) == 1;
+  }
+  ~FullListener() {
+    ::close(filler_);
+    ::close(listener_);
+  }
+  FullListener(const FullListener&) = delete;
+  FullListener& operator=(const FullListener&) = delete;
+
+  bool Ready() const { return ready_; }
+  int Port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int filler_ = -1;
+  int port_ = 0;
+  bool ready_ = false;
+};
+
+TEST(TcpFailures, GivesUpOnAnAnalyzerThatDoesNotAnswerTheConnection) {
+  FullListener listener;
+  ASSERT_TRUE(listener.Ready());
+  const std::string peer = "127.0.0.1:" + std::to_string(listener.Port());
+  auto link = OpenTcpTransport("tcp://" + peer, kShortTimeout);
+  const auto [error, took] = TimedError([&] { link->Initialize("selfadjustment"); });
+  EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
+  EXPECT_EQ(error.Description(), "no connection to " + peer + " within 300 ms");
+  EXPECT_GE(took, kShortTimeout * 2 / 3);
+  EXPECT_LT(took, std::chrono::seconds(10));
+}
+
+TEST(TcpFailures, GivesUpOnAnAnalyzerThatStopsReading) {
+  // Far more than the socket buffers of both ends hold.
+  const std::string text = "syst:mem:str1 '" + std::string(16 << 20, 'x') + "'";
+  Finished failed;
+  LoopbackServer server([&](ServerConnection&) { failed.Wait(std::chrono::seconds(10)); });
+  auto link = ConnectedTo(server, kShortTimeout);
+  const auto [error, took] = TimedError([&] { link->Write(text); });
+  failed.Signal();
+  EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
+  EXPECT_EQ(error.Description(),
+            "writing syst:mem:str1 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...: sending did not "
             "complete within the 300 ms timeout");
   EXPECT_GE(took, kShortTimeout * 2 / 3);
   EXPECT_LT(took, std::chrono::seconds(10));
