@@ -1,0 +1,74 @@
+#include "simserver/server_options.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+#include <stdexcept>
+
+namespace multitone::simserver {
+
+std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerOptions& options,
+                                      std::ostream& out, std::ostream& err) {
+  CLI::App app(
+      "analyzer-sim: a simulated two-channel audio analyzer with a simulated playback device\n"
+      "at its inputs, served over TCP (SCPI text commands, LF-terminated). It measures the\n"
+      "device for real (synthesised signals, windowed FFT, level meter, frequency counter),\n"
+      "keeps what clients write and shows it (--screen). One client at a time; state stays\n"
+      "from one client to the next. Stops on SIGINT or SIGTERM.",
+      "analyzer-sim");
+  app.add_option("--bind", options.bind, "Address to listen on")->capture_default_str();
+  app.add_option("--port", options.port, "TCP port; 0 picks a free one (printed on stdout)")
+      ->check(CLI::Range(0, 65535))
+      ->capture_default_str();
+
+  // The device flags are handed to the same option parser as multitone's
+  // --analyzer sim:..., so both front doors accept and check the same values.
+  std::string device_text;
+  struct DeviceFlag {
+    const char* name;
+    const char* key;
+    const char* help;
+  };
+  static constexpr DeviceFlag kFlags[] = {
+      {"--speed", "speed", "Speed factor of the device: every frequency is multiplied by it (default 1)"},
+      {"--level", "level", "RMS level of each tone, V (default 0.1936)"},
+      {"--thd", "thd", "Harmonics 2..9 of every tone, RMS relative to the tone, % (default 0.03)"},
+      {"--crosstalk", "crosstalk", "Crosstalk of each channel into the other, dB, or off (default -75)"},
+      {"--noise", "noise", "RMS of white noise within 20 Hz..20 kHz, V (default 1e-5)"},
+      {"--hum", "hum", "RMS of 50 Hz hum (with harmonics), V (default 0)"},
+      {"--fault", "fault", "none, dead-left, dead-right, swapped, hum or clipping (default none)"},
+      {"--seed", "seed", "Seed of the phases and the noise (default 1)"},
+  };
+  std::vector<std::string> values(std::size(kFlags));
+  for (std::size_t i = 0; i < std::size(kFlags); ++i) {
+    app.add_option(kFlags[i].name, values[i], kFlags[i].help)->type_name(i == 6 ? "NAME" : "VALUE");
+  }
+  app.add_option("--screen", options.screen_svg, "Write the display as an SVG file, rewritten when it changes")
+      ->type_name("FILE.svg");
+  app.add_flag("--realtime", options.realtime,
+               "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
+
+  try {
+    app.parse(argc, argv);
+    for (std::size_t i = 0; i < std::size(kFlags); ++i) {
+      if (values[i].empty()) continue;
+      if (values[i].find(',') != std::string::npos) {
+        throw CLI::ValidationError(kFlags[i].name, "takes one value, without commas");
+      }
+      device_text += (device_text.empty() ? "" : ",") + std::string(kFlags[i].key) + "=" + values[i];
+    }
+    try {
+      options.device = sim::ParseDeviceOptions(device_text);
+    } catch (const std::invalid_argument& error) {
+      throw CLI::ValidationError(error.what());
+    }
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return 0;
+  } catch (const CLI::ParseError& error) {
+    err << "analyzer-sim: " << error.what() << "\n\n" << app.help();
+    return 2;
+  }
+  return std::nullopt;
+}
+
+}  // namespace multitone::simserver

@@ -1,0 +1,25 @@
+#pragma once
+// The command line of analyzer-sim.
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "sim/device_options.h"
+
+namespace multitone::simserver {
+
+struct ServerOptions {
+  std::string bind = "127.0.0.1";
+  int port = 5025;             // 0: any free port (the one bound is printed)
+  sim::DeviceOptions device;
+  std::string screen_svg;      // rewritten whenever the display changes
+  bool realtime = false;       // an acquisition takes as long as a real one
+};
+
+// Parses argv into `options`. Returns an exit status when the program should
+// end at once: 0 after --help, 2 after a bad argument (the message and the
+// usage are written to `err`).
+std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerOptions& options,
+                                      std::ostream& out, std::ostream& err);
+
+}  // namespace multitone::simserver
