@@ -111,7 +111,6 @@ std::vector<float> ReplyReader::ReadBlock(Deadline deadline, const std::string& 
   }
   const std::size_t header = 2 + digits;
   const std::size_t total = header + bytes + 1;
-  buffer_.reserve(start_ + total);
   while (Buffered() < total) {
     const std::size_t have = Buffered() - header;
     Require(Buffered() + 1, deadline, what,

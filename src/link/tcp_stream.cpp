@@ -25,13 +25,13 @@ std::string ConnectionLost(int error) {
   }
 }
 
-// Waits until fd is ready for `events` or the deadline passes.
+// Waits until fd is ready for `events` (> 0), the deadline passes (0) or
+// poll fails (< 0, errno set).
 int PollUntil(int fd, short events, Deadline deadline) {
   for (;;) {
     pollfd p{fd, events, 0};
     const int ready = ::poll(&p, 1, deadline.RemainingMs());
     if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return ready;
     return ready;
   }
 }

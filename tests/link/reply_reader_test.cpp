@@ -170,6 +170,15 @@ TEST(ReplyReaderBlock, AcceptsAByteCountWithLeadingZeros) {
   ExpectSameBits(ReadOneBlock({std::string("#800000004\x00\x00\x80\x3f\n", 15)}), {1.0f});
 }
 
+TEST(ReplyReaderBlock, ReadsAnEmptyBlockAsNoValues) {
+  // "#10" is a well-formed definite-length block; what the caller makes of
+  // no values is its own rule.
+  PieceStream stream({"#10\nOK\n"});
+  ReplyReader reader(stream);
+  EXPECT_TRUE(reader.ReadBlock(Soon(), kBlock).empty());
+  EXPECT_EQ(reader.ReadLine(Soon(), kLine), "OK");
+}
+
 TEST(ReplyReaderBlock, AcceptsABlockOfExactlySixteenMebibytes) {
   const std::string bytes = "#8" + std::to_string(kMaxBlockBytes) + std::string(kMaxBlockBytes, '\0') + "\n";
   const std::vector<float> values = ReadOneBlock({bytes});
