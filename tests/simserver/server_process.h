@@ -1,0 +1,156 @@
+#pragma once
+// analyzer-sim as a child process on a free port of 127.0.0.1, and a plain
+// TCP client for it. Every wait is bounded; the destructor kills and reaps
+// the server if a test has not stopped it.
+#include <arpa/inet.h>
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace multitone::testing {
+
+class ServerProcess {
+ public:
+  // Starts ANALYZER_SIM_BINARY --port 0 with `arguments` and waits (up to
+  // `limit`) for its "listening on 127.0.0.1:PORT" line.
+  explicit ServerProcess(const std::vector<std::string>& arguments = {},
+                         std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], 1);
+      std::vector<std::string> all = {ANALYZER_SIM_BINARY, "--port", "0"};
+      all.insert(all.end(), arguments.begin(), arguments.end());
+      std::vector<char*> argv;
+      for (auto& a : all) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    out_ = out[0];
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (port_ == 0 && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{out_, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      char buffer[256];
+      const ssize_t n = ::read(out_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      output_.append(buffer, static_cast<std::size_t>(n));
+      const auto at = output_.find("listening on 127.0.0.1:");
+      const auto end = output_.find('\n', at);
+      if (at != std::string::npos && end != std::string::npos) {
+        port_ = std::stoi(output_.substr(at + 23, end - at - 23));
+      }
+    }
+  }
+  ~ServerProcess() {
+    if (pid_ > 0 && !reaped_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) ::close(out_);
+  }
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  int Port() const { return port_; }
+  std::string Address() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
+
+  // True while the process has not exited.
+  bool Running() {
+    if (reaped_) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      reaped_ = true;
+      exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      return false;
+    }
+    return true;
+  }
+
+  // Sends `signal` and waits up to `limit` for the exit; the exit status,
+  // or nullopt when it did not exit in time (or died of a signal: -1).
+  std::optional<int> Stop(int signal, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    ::kill(pid_, signal);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (Running()) {
+      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return exit_status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int port_ = 0;
+  std::string output_;
+  bool reaped_ = false;
+  int exit_status_ = -1;
+};
+
+// A blocking TCP client with bounded waits.
+class Client {
+ public:
+  explicit Client(int port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~Client() { Close(); }
+  bool Connected() const { return connected_; }
+  bool Send(const std::string& bytes) {
+    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+  }
+  // The next line without its LF, or nullopt after `limit`.
+  std::optional<std::string> ReadLine(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      const auto end = pending_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return line;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd p{fd_, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
+      char buffer[65536];
+      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (n <= 0) return std::nullopt;
+      pending_.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  // Closes with a reset, as a client that crashes would.
+  void Reset() {
+    const linger hard{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    Close();
+  }
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+  bool connected_ = false;
+  std::string pending_;
+};
+
+}  // namespace multitone::testing
