@@ -54,25 +54,45 @@ void ComputeDistortionAndNoise(MeasurementRecord& record) {
   record.DistortionLeft = Distortion(record.HarmonicPowerLeft, record.HarmonicTotalLeft);
   record.DistortionRight = Distortion(record.HarmonicPowerRight, record.HarmonicTotalRight);
 
-  // Noise: the power of the unmarked bins of the band.
-  record.NoiseLeft = GeneralValue::Int16(0);
-  record.NoiseRight = 0.0;
-  record.NoiseBinsLeft = GeneralValue::Int16(0);
-  record.NoiseBinsRight = 0;
-  for (double bin = record.LowerLimitBin; bin <= record.UpperLimitBin; bin += 1) {
-    const std::int32_t k = ToInt32(bin);
-    if (At(record.NoiseMaskLeft, k, "NoiseMaskLeft") == 0) {
-      record.NoiseLeft += GeneralValue::Float64(Square(At(left, k, "SpectrumLeft")));
-      record.NoiseBinsLeft += GeneralValue::Int16(1);
-    }
-    if (At(record.NoiseMaskRight, k, "NoiseMaskRight") == 0) {
-      record.NoiseRight += Square(At(right, k, "SpectrumRight"));
-      if (record.NoiseBinsRight == std::numeric_limits<std::int16_t>::max()) {
-        throw RunError(ErrorNumber::Overflow, "NoiseBinsRight exceeds a 16-bit integer");
+  // Noise: the power of the unmarked bins of the band. The sums start from
+  // the 16-bit zero and become 64-bit floats with the first square, so plain
+  // double sums in the same order give the same bits; the left count is a
+  // 16-bit value that would widen past 32767, the right one would overflow.
+  double noise_left = 0.0;
+  long long bins_left = 0;
+  double noise_right = 0.0;
+  long long bins_right = 0;
+  if (record.LowerLimitBin <= record.UpperLimitBin) {
+    const std::int32_t first = ToInt32(record.LowerLimitBin);
+    const std::int32_t last = ToInt32(record.UpperLimitBin);
+    // Every table is read up to `last`: an index outside any of them is the
+    // index error before anything is summed.
+    (void)At(record.NoiseMaskLeft, first, "NoiseMaskLeft");
+    (void)At(record.NoiseMaskLeft, last, "NoiseMaskLeft");
+    (void)At(record.NoiseMaskRight, last, "NoiseMaskRight");
+    (void)At(left, last, "SpectrumLeft");
+    (void)At(right, last, "SpectrumRight");
+    for (std::int32_t k = first; k <= last; ++k) {
+      const auto i = static_cast<std::size_t>(k);
+      if (record.NoiseMaskLeft[i] == 0) {
+        noise_left += Square(left[i]);
+        ++bins_left;
       }
-      ++record.NoiseBinsRight;
+      if (record.NoiseMaskRight[i] == 0) {
+        noise_right += Square(right[i]);
+        ++bins_right;
+      }
     }
   }
+  if (bins_right > std::numeric_limits<std::int16_t>::max()) {
+    throw RunError(ErrorNumber::Overflow, "NoiseBinsRight exceeds a 16-bit integer");
+  }
+  record.NoiseLeft = bins_left > 0 ? GeneralValue::Float64(noise_left) : GeneralValue::Int16(0);
+  record.NoiseBinsLeft = bins_left <= std::numeric_limits<std::int16_t>::max()
+                             ? GeneralValue::Int16(static_cast<std::int16_t>(bins_left))
+                             : GeneralValue::Int32(static_cast<std::int32_t>(bins_left));
+  record.NoiseRight = noise_right;
+  record.NoiseBinsRight = static_cast<std::int16_t>(bins_right);
 
   // The mean power of an unmarked bin, scaled to the band's width
   // (UpperLimitBin - LowerLimitBin), as a level, corrected for the window.
