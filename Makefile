@@ -21,12 +21,19 @@ run: build
 	$(BUILD_DIR)/multitone $(ARGS)
 
 # The test build turns warnings into errors and runs every test under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then each fuzz target runs
+# a few seconds (scripts/fuzz --smoke).
 test: deps
 	@cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DMULTITONE_SANITIZE=ON -DMULTITONE_WERROR=ON > /dev/null
 	@cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+	scripts/fuzz --smoke
+
+# The libFuzzer targets (clang, in build-fuzz/), e.g. make fuzz FUZZ_ARGS="600".
+FUZZ_ARGS ?=
+fuzz: deps
+	scripts/fuzz $(FUZZ_ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_DIR)
