@@ -7,7 +7,7 @@
 namespace multitone::sim {
 namespace {
 
-constexpr int kNewtonSteps = 8;
+constexpr int kNewtonSteps = 6;
 constexpr std::size_t kResync = 512;  // exact rotation every so many samples
 
 struct Derivatives {
@@ -17,22 +17,31 @@ struct Derivatives {
 
 // X(w) = sum y_n e^(-i w m), m = n - (N-1)/2, and its first two derivatives.
 Derivatives AtFrequency(const std::vector<double>& y, double omega) {
+  // Real and imaginary parts by hand: std::complex products would check for
+  // NaN on every sample.
   const double centre = (static_cast<double>(y.size()) - 1.0) / 2.0;
-  std::complex<double> x0 = 0, x1 = 0, x2 = 0;
-  const std::complex<double> step = std::polar(1.0, -omega);
-  std::complex<double> rotation = 1.0;
+  double x0r = 0, x0i = 0, x1r = 0, x1i = 0, x2r = 0, x2i = 0;
+  const double step_r = std::cos(omega), step_i = -std::sin(omega);
+  double rot_r = 1, rot_i = 0;
   for (std::size_t n = 0; n < y.size(); ++n) {
-    if (n % kResync == 0) rotation = std::polar(1.0, -omega * (static_cast<double>(n) - centre));
     const double m = static_cast<double>(n) - centre;
-    const std::complex<double> term = y[n] * rotation;
-    x0 += term;
-    x1 += m * term;
-    x2 += m * m * term;
-    rotation *= step;
+    if (n % kResync == 0) {
+      rot_r = std::cos(omega * m);
+      rot_i = -std::sin(omega * m);
+    }
+    const double tr = y[n] * rot_r, ti = y[n] * rot_i;
+    x0r += tr;
+    x0i += ti;
+    x1r += m * tr;
+    x1i += m * ti;
+    x2r += m * m * tr;
+    x2i += m * m * ti;
+    const double next_r = rot_r * step_r - rot_i * step_i;
+    rot_i = rot_r * step_i + rot_i * step_r;
+    rot_r = next_r;
   }
-  // X' = -i sum m y e, X'' = -sum m^2 y e.
-  const std::complex<double> d1 = std::complex<double>(0, -1) * x1;
-  const std::complex<double> d2 = -x2;
+  // X' = -i x1, X'' = -x2.
+  const std::complex<double> x0(x0r, x0i), d1(x1i, -x1r), d2(-x2r, -x2i);
   return {2.0 * std::real(std::conj(x0) * d1), 2.0 * (std::norm(d1) + std::real(std::conj(x0) * d2))};
 }
 

@@ -1,5 +1,6 @@
 #include "sim/noise_source.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sim/random.h"
@@ -32,7 +33,11 @@ void NoiseSource::Add(double rms_v, double low_hz, double high_hz, double sample
   }
   fft->Inverse();
   const double* samples = fft->Samples();
-  for (std::size_t n = 0; n < out.size(); ++n) out[n] += static_cast<float>(samples[n % period]);
+  for (std::size_t start = 0; start < out.size(); start += period) {
+    const std::size_t length = std::min(period, out.size() - start);
+    float* target = out.data() + start;
+    for (std::size_t n = 0; n < length; ++n) target[n] += static_cast<float>(samples[n]);
+  }
 }
 
 }  // namespace multitone::sim

@@ -1,6 +1,6 @@
 #pragma once
 // Deterministic random numbers, the same on every platform: SplitMix64 for
-// uniform bits and Box-Muller for Gaussian values. The device's phases and
+// uniform bits and Marsaglia's polar method for Gaussian values. The device's phases and
 // noise come from here, so a seed reproduces a device exactly.
 #include <cmath>
 #include <cstdint>
@@ -29,12 +29,17 @@ class Random {
 
   double Phase() { return 2.0 * std::numbers::pi * Uniform(); }
 
-  // Two independent standard Gaussian values.
+  // Two independent standard Gaussian values (one logarithm, no sine).
   void Gaussian(double& first, double& second) {
-    const double radius = std::sqrt(-2.0 * std::log(Uniform()));
-    const double angle = Phase();
-    first = radius * std::cos(angle);
-    second = radius * std::sin(angle);
+    double u = 0, v = 0, s = 0;
+    do {
+      u = 2.0 * Uniform() - 1.0;
+      v = 2.0 * Uniform() - 1.0;
+      s = u * u + v * v;
+    } while (s >= 1.0);
+    const double scale = std::sqrt(-2.0 * std::log(s) / s);
+    first = u * scale;
+    second = v * scale;
   }
 
  private:

@@ -30,8 +30,9 @@ void SpectrumAnalyzer::Magnitudes(std::span<const float> record, WindowKind wind
   const double dc_scale = 1.0 / (static_cast<double>(size) * CoherentGain(window));
   const double scale = std::sqrt(2.0) * dc_scale;
   out.resize(size / 2);
-  out[0] = static_cast<float>(std::abs(bins[0]) * dc_scale);
-  for (std::size_t k = 1; k < size / 2; ++k) out[k] = static_cast<float>(std::abs(bins[k]) * scale);
+  // sqrt of the norm: hypot's care for overflow is not needed here.
+  out[0] = static_cast<float>(std::sqrt(std::norm(bins[0])) * dc_scale);
+  for (std::size_t k = 1; k < size / 2; ++k) out[k] = static_cast<float>(std::sqrt(std::norm(bins[k])) * scale);
 }
 
 }  // namespace multitone::sim
