@@ -14,7 +14,8 @@ class ByteStream {
  public:
   virtual ~ByteStream() = default;
   // Sends all bytes before the deadline, or throws RunError 440 with a short
-  // reason ("connection closed by the analyzer", "no progress within 20000 ms").
+  // reason ("connection closed by the analyzer", "sending did not complete
+  // within the 20000 ms timeout").
   virtual void Send(std::string_view bytes, Deadline deadline) = 0;
   // Receives between 1 and buffer.size() bytes before the deadline, or
   // throws RunError 440 with a short reason ("connection closed by the
