@@ -1,12 +1,19 @@
 #pragma once
 // How the run's link comes into being, from the --analyzer address.
+#include <memory>
+
+#include "app/embedded_analyzer.h"
 #include "app/options.h"
 #include "common/measurement_record.h"
 
 namespace multitone {
 
-// The factory the record calls on the link's first use. An address it cannot
-// serve makes that call fail with RunError 429.
-AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options);
+// The factory the record calls on the link's first use: "tcp://HOST[:PORT]"
+// for an analyzer over TCP, "sim[:OPTIONS]" or no address for the built-in
+// simulated analyzer, which lands in `*embedded` (when given) so the program
+// can show its display after the run. An address it cannot serve makes that
+// call fail with RunError 429.
+AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options,
+                                    std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr);
 
 }  // namespace multitone

@@ -10,9 +10,6 @@
 #include "app/analyzer_factory.h"
 #include "app/options.h"
 #include "app/run_measurement.h"
-#ifdef MULTITONE_HAS_SIM
-#include "app/embedded_analyzer.h"
-#endif
 
 int main(int argc, char** argv) {
   // A peer that closes the connection must show as an error, never kill us.
@@ -20,33 +17,16 @@ int main(int argc, char** argv) {
 
   multitone::ProgramOptions options;
   if (const auto exit_status = multitone::ParseOptions(argc, argv, options)) return *exit_status;
-
-  multitone::MeasurementRecord record;
-#ifdef MULTITONE_HAS_SIM
-  // Built by the run's first operation; kept to show its display afterwards.
-  std::shared_ptr<multitone::EmbeddedAnalyzer> embedded;
-  const bool simulated = multitone::EmbeddedAnalyzer::Serves(options.analyzer);
-  if (simulated) {
-    record.CreateAnalyzer = multitone::MakeEmbeddedAnalyzerFactory(
-        options.analyzer, std::chrono::milliseconds(options.timeout_ms),
-        options.trace ? &std::cerr : nullptr, &embedded);
-  } else {
-    record.CreateAnalyzer = multitone::MakeAnalyzerFactory(options);
-  }
-#else
-  const bool simulated = false;
-  if (options.analyzer.empty()) {
-    std::cerr << "multitone: --analyzer is needed (for example --analyzer tcp://192.168.1.20); "
-                 "see multitone --help\n";
-    return 2;
-  }
-  record.CreateAnalyzer = multitone::MakeAnalyzerFactory(options);
-#endif
-  if (!options.screen_svg.empty() && !simulated) {
+  if (!options.screen_svg.empty() && !multitone::EmbeddedAnalyzer::Serves(options.analyzer)) {
     std::cerr << "multitone: --screen needs the simulated analyzer (--analyzer sim); "
                  "a real analyzer shows its own display\n";
     return 2;
   }
+
+  multitone::MeasurementRecord record;
+  // Built by the run's first operation; kept to show its display afterwards.
+  std::shared_ptr<multitone::EmbeddedAnalyzer> embedded;
+  record.CreateAnalyzer = multitone::MakeAnalyzerFactory(options, &embedded);
 
   int status = 0;
   try {
@@ -55,7 +35,6 @@ int main(int argc, char** argv) {
     std::cerr << error.Report() << '\n';
     status = 1;
   }
-#ifdef MULTITONE_HAS_SIM
   if (embedded) {
     if (!options.screen_svg.empty() && !embedded->WriteScreenSvg(options.screen_svg)) {
       std::cerr << "multitone: cannot write the screen to " << options.screen_svg << '\n';
@@ -63,6 +42,5 @@ int main(int argc, char** argv) {
     }
     if (status == 0) std::cout << embedded->ScreenText() << std::flush;
   }
-#endif
   return status;
 }
