@@ -34,6 +34,8 @@ class Instrument {
   // Takes one acquisition with the present settings.
   void Acquire();
   std::uint64_t Acquisitions() const { return acquisitions_; }
+  // The next acquisition is the device's first again (a new session).
+  void RestartDeviceClock() { acquisitions_ = 0; }
 
   // Level of input 0 (A) or 1 (B) in its configured unit.
   double LevelReading(int input);

@@ -99,6 +99,7 @@ void Interpreter::StartSession() {
   discarding_ = false;
   replies_.clear();
   pending_bytes_ = 0;
+  instrument_.RestartDeviceClock();
 }
 
 }  // namespace multitone::sim

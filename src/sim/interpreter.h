@@ -37,7 +37,10 @@ class Interpreter {
   std::size_t PendingBytes() const { return pending_bytes_; }
 
   // A new client: a partial line and unread replies of the last one are
-  // dropped; the error queue and the instrument stay as they are.
+  // dropped; the error queue and the instrument's settings and display stay
+  // as they are. The device's clock starts over, so a session sees the same
+  // signal, phases and noise as every other session with the same seed,
+  // whatever clients came and went before it.
   void StartSession();
 
   ErrorQueue& Errors() { return errors_; }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <thread>
@@ -66,6 +67,19 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   int Port() const { return port_; }
+  pid_t Pid() const { return pid_; }
+  // Resident memory of the server in KiB, from /proc (0 when unreadable).
+  long ResidentKib() const {
+    std::FILE* status = std::fopen(("/proc/" + std::to_string(pid_) + "/status").c_str(), "r");
+    if (status == nullptr) return 0;
+    char line[256];
+    long kib = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1) break;
+    }
+    std::fclose(status);
+    return kib;
+  }
   std::string Address() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
 
   // True while the process has not exited.
