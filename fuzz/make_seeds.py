@@ -77,6 +77,10 @@ def reply_reader():
     header = b"#816777216\n"
     write(t, "block_of_16_mib", reader_seed("BL", header + b"V\n", pieces=(128 + 7,),
                                             run=(MAX_BLOCK_RUN, 0, 10 * 256 // len(header + b"V\n") + 1)))
+    # One value over the limit, with all its bytes and the LF there.
+    header = b"#816777220\n"
+    write(t, "block_over_16_mib_with_data", reader_seed("B", header, pieces=(128 + 7,),
+                                                        run=(MAX_BLOCK_RUN + 1, 0, 10 * 256 // len(header) + 1)))
 
 
 def leading_number_value():

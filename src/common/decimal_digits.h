@@ -12,8 +12,10 @@ struct DecimalDigits {
 };
 
 // REQUIRES: magnitude is finite and not negative.
-// Rounds the exact binary value to `significant` digits (half to even on the
-// exact value, which is never a tie for the digit counts used here).
+// Rounds the exact binary value to `significant` digits, an exact tie to even.
+// Ties do occur: doubles below 2^53 hold 16-digit integers exactly
+// (1234567890123445 gives 123456789012344 at 15 digits), floats below 2^24
+// 8-digit ones (12345665 gives 1234566 at 7).
 DecimalDigits SignificantDigits(double magnitude, int significant);
 DecimalDigits SignificantDigits(float magnitude, int significant);
 
