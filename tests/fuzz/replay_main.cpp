@@ -21,12 +21,11 @@
 #include <string>
 #include <vector>
 
-#if __has_include(<sanitizer/common_interface_defs.h>)
-#include <sanitizer/common_interface_defs.h>
-#define REPLAY_HAS_SANITIZER_CALLBACK 1
-#endif
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+// Called by AddressSanitizer and UBSan before they end the program; present
+// only when a sanitizer runtime is linked in, so declared weak.
+extern "C" [[gnu::weak]] void __sanitizer_set_death_callback(void (*callback)());
 
 namespace {
 
@@ -180,9 +179,7 @@ int main(int argc, char** argv) {
   }
   if (corpus.empty()) return Usage(argv[0]);
   std::signal(SIGABRT, OnAbort);
-#ifdef REPLAY_HAS_SANITIZER_CALLBACK
-  __sanitizer_set_death_callback(ShowRunning);
-#endif
+  if (__sanitizer_set_death_callback != nullptr) __sanitizer_set_death_callback(ShowRunning);
 
   std::vector<std::filesystem::path> files;
   for (const auto& path : corpus) {
