@@ -11,8 +11,10 @@
 // text must equal the printf digits read as a number, lie within half a unit
 // of the 15th (7th) digit of the value, and be what the reply text
 // conversion reads from it too (the largest doubles round up beyond the
-// double range: their texts must be refused when read back). Non-finite values must throw RunError, and a
-// general value of each kind must give the same text as its plain number.
+// double range: their texts must be refused when read back). Non-finite
+// values must throw RunError; a general value of each kind must give the
+// same text as its plain number; an integer's digits for the results table
+// must be its text's digits without trailing zeros.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/decimal_digits.h"
 #include "common/general_value.h"
 #include "common/leading_number_value.h"
 #include "common/plain_number_text.h"
@@ -178,6 +181,14 @@ void CheckInteger(std::int32_t value) {
   FUZZ_EXPECT(text == expected, std::to_string(value) + " gave \"" + text + "\"");
   FUZZ_EXPECT(PlainNumberText(GeneralValue::Int32(value)) == text, "general value differs for " + text);
   FUZZ_EXPECT(std::strtoll(text.c_str(), nullptr, 10) == value, "\"" + text + "\" reads back differently");
+  // The integer's digits as the results table rounds them: no trailing zeros,
+  // the exponent of the first digit.
+  const std::string magnitude = text.substr(1);
+  const DecimalDigits digits = IntegerDigits(std::llabs(static_cast<long long>(value)));
+  const std::size_t last = magnitude.find_last_not_of('0');
+  FUZZ_EXPECT(digits.digits == magnitude.substr(0, last == std::string::npos ? 1 : last + 1) &&
+                  digits.exponent == static_cast<int>(magnitude.size()) - 1,
+              "the digits of " + text + " are " + digits.digits + " E" + std::to_string(digits.exponent));
   const auto small = static_cast<std::int16_t>(value & 0xffff);
   FUZZ_EXPECT(PlainNumberText(GeneralValue::Int16(small)) == PlainNumberText(std::int32_t{small}),
               "16-bit general value differs for " + std::to_string(small));

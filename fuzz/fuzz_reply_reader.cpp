@@ -25,7 +25,8 @@
 // holds), checked for what holds of any read: only RunError 440 escapes, a
 // line has no LF and at most 1 MiB, a block's values are finite and at most
 // 16 MiB. Memory stays bounded: the stream is never asked for an empty piece
-// and the reader never holds more than it received.
+// and the reader never holds more than it received. Each Receive of a read is
+// given that read's deadline (one deadline per operation).
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -150,8 +151,9 @@ class FuzzStream : public ByteStream {
     FUZZ_EXPECT(false, "the reader sent something");
   }
 
-  std::size_t Receive(std::span<char> buffer, Deadline) override {
+  std::size_t Receive(std::span<char> buffer, Deadline deadline) override {
     FUZZ_EXPECT(!buffer.empty(), "Receive was asked for 0 bytes");
+    FUZZ_EXPECT(deadline.At() == deadline_, "a Receive with another deadline than its read's");
     if (delivered_ == bytes_.Size()) {
       throw RunError(ErrorNumber::AnalyzerOperationFailed, "connection closed by the analyzer");
     }
@@ -163,12 +165,16 @@ class FuzzStream : public ByteStream {
   }
 
   std::size_t Delivered() const { return delivered_; }
+  // The deadline of the read in progress, which each of its Receive calls
+  // must be given.
+  void ExpectDeadline(Deadline::Clock::time_point at) { deadline_ = at; }
 
  private:
   const StreamBytes& bytes_;
   std::vector<std::size_t> pieces_;
   std::size_t next_piece_ = 0;
   std::size_t delivered_ = 0;
+  Deadline::Clock::time_point deadline_;
 };
 
 // What the protocol says a line read at `from` gives: the length of the line,
@@ -285,12 +291,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzStream stream(bytes, pieces);
   ReplyReader reader(stream);
-  const Deadline deadline = Deadline::After(std::chrono::hours(1));
+  const Deadline::Clock::time_point later = Deadline::Clock::now() + std::chrono::hours(1);
   bool modelled = true;     // no read has failed yet: the model knows the reader's position
   std::size_t position = 0; // bytes read so far, per the model
 
-  for (const bool block_read : block_reads) try {
-    if (!block_read) {
+  for (std::size_t read = 0; read < block_reads.size(); ++read) try {
+    const Deadline deadline(later + std::chrono::milliseconds(read));
+    stream.ExpectDeadline(deadline.At());
+    if (!block_reads[read]) {
       const std::size_t expected = modelled ? ExpectedLineLength(bytes, position) : kNone;
       try {
         const std::string line = reader.ReadLine(deadline, kLineWhat);
