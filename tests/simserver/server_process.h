@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback_server.h"
+
 namespace multitone::testing {
 
 class ServerProcess {
@@ -116,55 +118,6 @@ class ServerProcess {
 };
 
 // A blocking TCP client with bounded waits.
-class Client {
- public:
-  explicit Client(int port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~Client() { Close(); }
-  bool Connected() const { return connected_; }
-  bool Send(const std::string& bytes) {
-    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-  }
-  // The next line without its LF, or nullopt after `limit`.
-  std::optional<std::string> ReadLine(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-      const auto end = pending_.find('\n');
-      if (end != std::string::npos) {
-        std::string line = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
-        return line;
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      pollfd p{fd_, POLLIN, 0};
-      if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
-      char buffer[65536];
-      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-      if (n <= 0) return std::nullopt;
-      pending_.append(buffer, static_cast<std::size_t>(n));
-    }
-  }
-  // Closes with a reset, as a client that crashes would.
-  void Reset() {
-    const linger hard{1, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    Close();
-  }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_ = -1;
-  bool connected_ = false;
-  std::string pending_;
-};
+using Client = LoopbackClient;
 
 }  // namespace multitone::testing

@@ -104,6 +104,17 @@ bool ServerConnection::WaitForClientClose(std::chrono::milliseconds timeout) {
   return true;
 }
 
+LoopbackClient::Socket LoopbackClient::Connect(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  return {fd, ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0};
+}
+
+LoopbackClient::LoopbackClient(int port) : LoopbackClient(Connect(port)) {}
+
 LoopbackServer::LoopbackServer(Handler handler, int connections) : handler_(std::move(handler)) {
   listen_fd_ = ListenOnLoopback(&port_);
   thread_ = std::thread([this, connections] { Serve(connections); });

@@ -41,6 +41,23 @@ class ServerConnection {
   std::string pending_;
 };
 
+// A client connection to 127.0.0.1:port, with the same bounded line reading.
+class LoopbackClient : public ServerConnection {
+ public:
+  explicit LoopbackClient(int port);
+  bool Connected() const { return connected_; }
+
+ private:
+  struct Socket {
+    int fd;
+    bool connected;
+  };
+  explicit LoopbackClient(Socket socket) : ServerConnection(socket.fd), connected_(socket.connected) {}
+  static Socket Connect(int port);
+
+  bool connected_;
+};
+
 class LoopbackServer {
  public:
   using Handler = std::function<void(ServerConnection&)>;
