@@ -71,6 +71,11 @@ void ReplyReader::Consume(std::size_t count) {
 std::string ReplyReader::ReadLine(Deadline deadline, const std::string& what) {
   std::size_t scanned = 0;
   for (;;) {
+    // "#" and a digit start a binary block, never a text reply: read as text
+    // it would end at some byte of its data and leave the rest behind.
+    if (Buffered() >= 2 && At(0) == '#' && IsDigit(At(1))) {
+      Fail(what, "expected a text reply, got a binary block " + Sample(buffer_, start_));
+    }
     const std::size_t end = buffer_.find('\n', start_ + scanned);
     if (end != std::string::npos && end - start_ <= kMaxReplyBytes) {
       std::string line = buffer_.substr(start_, end - start_);

@@ -18,7 +18,8 @@ class ReplyReader {
  public:
   explicit ReplyReader(ByteStream& stream) : stream_(stream) {}
 
-  // The bytes up to the first LF, without it; nothing else is trimmed.
+  // The bytes up to the first LF, without it; nothing else is trimmed. A
+  // reply that starts as a binary block ("#" and a digit) is a failure.
   // `what` names the reply in error messages ("reply to sens3:data?").
   std::string ReadLine(Deadline deadline, const std::string& what);
 

@@ -31,6 +31,11 @@ class ScriptedAnalyzer {
   void AnswerBlock(std::string query, std::vector<float> values) {
     blocks_[std::move(query)] = std::move(values);
   }
+  // Drops whatever the script answers to `text`.
+  void Forget(std::string_view text) {
+    if (const auto r = replies_.find(text); r != replies_.end()) replies_.erase(r);
+    if (const auto b = blocks_.find(text); b != blocks_.end()) blocks_.erase(b);
+  }
   // The operation with this 0-based number fails with RunError 440 and
   // `reason`, before it takes effect.
   void FailAtOperation(std::size_t number, std::string reason);

@@ -105,6 +105,18 @@ TEST(ReplyReaderLine, RejectsAReplyOverOneMebibyte) {
   }
 }
 
+TEST(ReplyReaderLine, RejectsABinaryBlockWhereATextReplyIsDue) {
+  const std::string block = BlockBytes({0.5f, 1.0f, 10.0f, 0.25f});
+  for (const auto& pieces : {std::vector<std::string>{block}, InPieces(block, 1)}) {
+    const RunError error = LineError(pieces);
+    EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
+    EXPECT_THAT(error.Description(), StartsWith(kLine + ": expected a text reply, got a binary block \"#2"));
+  }
+  // "#" without a digit after it is text like any other.
+  EXPECT_EQ(ReadOneLine({"#H1F\n"}), "#H1F");
+  EXPECT_EQ(ReadOneLine({"#", "\n"}), "#");
+}
+
 TEST(ReplyReaderLine, SaysHowMuchHadArrivedWhenTheStreamEnds) {
   EXPECT_EQ(LineError({}).Description(), kLine + ": connection closed by the analyzer");
   EXPECT_EQ(LineError({"10", "00"}).Description(),
