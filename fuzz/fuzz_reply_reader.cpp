@@ -23,10 +23,11 @@
 // received but not yet read; a read the model refuses must throw RunError 440.
 // The reads then go on after a failure (the reader must stay sound whatever it
 // holds), checked for what holds of any read: only RunError 440 escapes, a
-// line has no LF and at most 1 MiB, a block's values are finite and at most
-// 16 MiB. Memory stays bounded: the stream is never asked for an empty piece
-// and the reader never holds more than it received. Each Receive of a read is
-// given that read's deadline (one deadline per operation).
+// line has no LF, at most 1 MiB and does not start with "#" and a digit, a
+// block's values are finite and at most 16 MiB. Memory stays bounded: the
+// stream is never asked for an empty piece and the reader never holds more
+// than it received. Each Receive of a read is given that read's deadline (one
+// deadline per operation).
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -178,8 +179,13 @@ class FuzzStream : public ByteStream {
 };
 
 // What the protocol says a line read at `from` gives: the length of the line,
-// or kNone when the read must fail (no LF within 1 MiB before the bytes end).
+// or kNone when the read must fail: no LF within 1 MiB before the bytes end,
+// or "#" and a digit first (a binary block where a text reply is due).
 std::size_t ExpectedLineLength(const StreamBytes& bytes, std::size_t from) {
+  if (from + 1 < bytes.Size() && bytes.At(from) == '#' && bytes.At(from + 1) >= '0' &&
+      bytes.At(from + 1) <= '9') {
+    return kNone;
+  }
   const std::size_t lf = bytes.Find('\n', from, from + kMaxReplyBytes + 1);
   return lf == kNone ? kNone : lf - from;
 }
@@ -304,6 +310,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string line = reader.ReadLine(deadline, kLineWhat);
         FUZZ_EXPECT(line.find('\n') == std::string::npos, "a line holds an LF");
         FUZZ_EXPECT(line.size() <= kMaxReplyBytes, "a line of " + std::to_string(line.size()) + " bytes");
+        FUZZ_EXPECT(line.size() < 2 || line[0] != '#' || line[1] < '0' || line[1] > '9',
+                    "a binary block header read as a line");
         if (modelled) {
           FUZZ_EXPECT(expected != kNone, "a line was returned where the read must fail");
           FUZZ_EXPECT(line.size() == expected, "line of " + std::to_string(line.size()) +
