@@ -13,9 +13,11 @@ all: build
 deps:
 	@scripts/install-deps
 
+# The two programs, multitone and analyzer-sim (the benchmarks build with
+# scripts/bench, the tests with `make test`).
 build: deps
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null
-	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target multitone analyzer-sim
 
 run: build
 	$(BUILD_DIR)/multitone $(ARGS)
