@@ -43,8 +43,9 @@ float LittleEndianFloat(const char* bytes) {
 
 }  // namespace
 
+template <typename Progress>
 void ReplyReader::Require(std::size_t count, Deadline deadline, const std::string& what,
-                          const std::string& progress) {
+                          Progress progress) {
   while (Buffered() < count) {
     if (start_ > 0 && start_ >= buffer_.size() / 2) {
       buffer_.erase(0, start_);
@@ -54,7 +55,8 @@ void ReplyReader::Require(std::size_t count, Deadline deadline, const std::strin
     try {
       received = stream_.Receive(chunk_, deadline);
     } catch (const RunError& error) {
-      Fail(what, progress.empty() ? error.Description() : progress + ": " + error.Description());
+      const std::string so_far = progress();
+      Fail(what, so_far.empty() ? error.Description() : so_far + ": " + error.Description());
     }
     buffer_.append(chunk_.data(), received);
   }
@@ -84,24 +86,25 @@ std::string ReplyReader::ReadLine(Deadline deadline, const std::string& what) {
     }
     if (Buffered() > kMaxReplyBytes) Fail(what, "reply longer than 1 MiB without a line feed");
     scanned = Buffered();
-    Require(Buffered() + 1, deadline, what,
-            scanned == 0 ? std::string() : "reply ended after " + std::to_string(scanned) + " bytes");
+    Require(Buffered() + 1, deadline, what, [scanned] {
+      return scanned == 0 ? std::string() : "reply ended after " + std::to_string(scanned) + " bytes";
+    });
   }
 }
 
 std::vector<float> ReplyReader::ReadBlock(Deadline deadline, const std::string& what) {
-  Require(1, deadline, what, "");
+  Require(1, deadline, what, [] { return std::string(); });
   if (At(0) != '#') {
     Fail(what, "expected a binary block starting with '#', got " + Sample(buffer_, start_));
   }
-  Require(2, deadline, what, "block header ended after \"#\"");
+  Require(2, deadline, what, [] { return std::string("block header ended after \"#\""); });
   const char size_digit = At(1);
   if (size_digit == '0') Fail(what, "indefinite-length block (#0) is not accepted");
   if (size_digit < '1' || size_digit > '9') {
     Fail(what, "malformed block header " + Sample(buffer_, start_));
   }
   const std::size_t digits = static_cast<std::size_t>(size_digit - '0');
-  Require(2 + digits, deadline, what, "block header ended early");
+  Require(2 + digits, deadline, what, [] { return std::string("block header ended early"); });
   std::size_t bytes = 0;
   for (std::size_t i = 0; i < digits; ++i) {
     const char c = At(2 + i);
@@ -118,10 +121,11 @@ std::vector<float> ReplyReader::ReadBlock(Deadline deadline, const std::string& 
   const std::size_t total = header + bytes + 1;
   while (Buffered() < total) {
     const std::size_t have = Buffered() - header;
-    Require(Buffered() + 1, deadline, what,
-            have >= bytes ? "block of " + std::to_string(bytes) + " bytes not followed by a line feed"
-                          : "block ended after " + std::to_string(have) + " of " +
-                                std::to_string(bytes) + " bytes");
+    Require(Buffered() + 1, deadline, what, [have, bytes] {
+      return have >= bytes ? "block of " + std::to_string(bytes) + " bytes not followed by a line feed"
+                           : "block ended after " + std::to_string(have) + " of " +
+                                 std::to_string(bytes) + " bytes";
+    });
   }
   if (At(header + bytes) != '\n') {
     Fail(what, "block of " + std::to_string(bytes) + " bytes not followed by a line feed (got " +

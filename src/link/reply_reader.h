@@ -32,10 +32,10 @@ class ReplyReader {
   std::size_t Buffered() const { return buffer_.size() - start_; }
 
  private:
-  // Makes at least `count` unread bytes available; `progress` describes in
-  // an error what had arrived so far.
-  void Require(std::size_t count, Deadline deadline, const std::string& what,
-               const std::string& progress);
+  // Makes at least `count` unread bytes available; `progress()` describes,
+  // only when the stream fails, what had arrived so far ("" for nothing).
+  template <typename Progress>
+  void Require(std::size_t count, Deadline deadline, const std::string& what, Progress progress);
   void Consume(std::size_t count);
   char At(std::size_t offset) const { return buffer_[start_ + offset]; }
 
