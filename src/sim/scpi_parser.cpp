@@ -70,18 +70,19 @@ Parameter ParseParameter(std::string_view token, std::string_view header) {
   return parameter;
 }
 
-// Splits at "," outside quotes.
-std::vector<std::string_view> SplitParameters(std::string_view text) {
+// Splits at `separator` where it stands outside quotes ('...' or "...",
+// a doubled quote inside closing and reopening them).
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char separator) {
   std::vector<std::string_view> pieces;
   char quote = 0;
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (quote != 0) {
-      if (c == quote) quote = 0;  // a doubled quote closes and reopens
+      if (c == quote) quote = 0;
     } else if (c == '\'' || c == '"') {
       quote = c;
-    } else if (c == ',') {
+    } else if (c == separator) {
       pieces.push_back(text.substr(start, i - start));
       start = i + 1;
     }
@@ -93,22 +94,7 @@ std::vector<std::string_view> SplitParameters(std::string_view text) {
 }  // namespace
 
 std::vector<std::string_view> SplitUnits(std::string_view message) {
-  std::vector<std::string_view> units;
-  char quote = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < message.size(); ++i) {
-    const char c = message[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (c == ';') {
-      units.push_back(message.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  units.push_back(message.substr(start));
-  return units;
+  return SplitOutsideQuotes(message, ';');
 }
 
 bool ParseUnit(std::string_view unit, std::vector<HeaderNode>& path, ProgramUnit& out) {
@@ -148,7 +134,7 @@ bool ParseUnit(std::string_view unit, std::vector<HeaderNode>& path, ProgramUnit
   }
 
   if (!rest.empty()) {
-    const std::vector<std::string_view> pieces = SplitParameters(rest);
+    const std::vector<std::string_view> pieces = SplitOutsideQuotes(rest, ',');
     if (pieces.size() > kMaxParameters) {
       Fail(ScpiCode::ParameterNotAllowed, out.header + ": " + std::to_string(pieces.size()) + " parameters");
     }
