@@ -165,16 +165,4 @@ std::int32_t ToInt32(double value) {
 
 std::int32_t ToInt32(const GeneralValue& value) { return ToInt32(value.ToDouble()); }
 
-std::string_view KindName(ValueKind kind) {
-  switch (kind) {
-    case ValueKind::Empty: return "empty";
-    case ValueKind::Int16: return "16-bit integer";
-    case ValueKind::Int32: return "32-bit integer";
-    case ValueKind::Float32: return "32-bit float";
-    case ValueKind::Float64: return "64-bit float";
-    case ValueKind::Text: return "text";
-  }
-  return "?";
-}
-
 }  // namespace multitone

@@ -84,6 +84,5 @@ bool operator>=(const GeneralValue& a, const GeneralValue& b);
 std::int32_t ToInt32(const GeneralValue& value);
 std::int32_t ToInt32(double value);
 
-std::string_view KindName(ValueKind kind);
 
 }  // namespace multitone

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/decimal_digits.h"
 #include "common/run_error.h"
 
 namespace multitone {
@@ -11,19 +12,8 @@ namespace {
 constexpr int kDigits64 = 15;
 constexpr int kDigits32 = 7;
 
-template <typename Float>
-std::string FloatText(Float value, int significant, int widest_positional) {
-  if (!std::isfinite(value)) {
-    throw RunError(std::isnan(value) ? ErrorNumber::InvalidFloatingPoint : ErrorNumber::Overflow,
-                   "a number to be written is not finite");
-  }
-  if (value == 0) return " 0";
-  return LayOutNumberText(value < 0, SignificantDigits(std::fabs(value), significant),
-                          widest_positional);
-}
-
-}  // namespace
-
+// Lays out sign and digits; `widest_positional` is the largest exponent
+// written positionally (14 or 6).
 std::string LayOutNumberText(bool negative, const DecimalDigits& d, int widest_positional) {
   std::string text(1, negative ? '-' : ' ');
   const int e = d.exponent;
@@ -57,6 +47,19 @@ std::string LayOutNumberText(bool negative, const DecimalDigits& d, int widest_p
   text += magnitude;
   return text;
 }
+
+template <typename Float>
+std::string FloatText(Float value, int significant, int widest_positional) {
+  if (!std::isfinite(value)) {
+    throw RunError(std::isnan(value) ? ErrorNumber::InvalidFloatingPoint : ErrorNumber::Overflow,
+                   "a number to be written is not finite");
+  }
+  if (value == 0) return " 0";
+  return LayOutNumberText(value < 0, SignificantDigits(std::fabs(value), significant),
+                          widest_positional);
+}
+
+}  // namespace
 
 std::string PlainNumberText(double value) { return FloatText(value, kDigits64, 14); }
 

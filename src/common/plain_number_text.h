@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <string>
 
-#include "common/decimal_digits.h"
 #include "common/general_value.h"
 
 namespace multitone {
@@ -20,9 +19,5 @@ std::string PlainNumberText(float value);
 std::string PlainNumberText(std::int32_t value);
 // By the value's kind; empty is " 0"; text is RunError 13.
 std::string PlainNumberText(const GeneralValue& value);
-
-// Lays out sign and digits by the rules above; `widest_positional` is the
-// largest exponent written positionally (14 or 6).
-std::string LayOutNumberText(bool negative, const DecimalDigits& digits, int widest_positional);
 
 }  // namespace multitone
