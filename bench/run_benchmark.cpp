@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "app/run_measurement.h"
+#include "run/run_measurement.h"
 #include "support/synthetic_devices.h"
 
 namespace multitone::testing {

@@ -2,7 +2,7 @@
 // The steps of the run that only compute, on the tone plan and the two
 // spectra: noise-bin masks, per-tone results, distortion and noise. They
 // send nothing to the analyzer.
-#include "common/measurement_record.h"
+#include "record/measurement_record.h"
 
 namespace multitone {
 

@@ -4,7 +4,7 @@
 
 #include "app/embedded_analyzer.h"
 #include "app/options.h"
-#include "common/measurement_record.h"
+#include "record/measurement_record.h"
 
 namespace multitone {
 

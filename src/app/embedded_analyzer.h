@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/measurement_record.h"
+#include "record/measurement_record.h"
 #include "link/transport.h"
 
 namespace multitone {

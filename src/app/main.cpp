@@ -9,7 +9,7 @@
 
 #include "app/analyzer_factory.h"
 #include "app/options.h"
-#include "app/run_measurement.h"
+#include "run/run_measurement.h"
 
 int main(int argc, char** argv) {
   // A peer that closes the connection must show as an error, never kill us.

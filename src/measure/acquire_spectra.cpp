@@ -1,6 +1,6 @@
 #include "common/leading_number_value.h"
 #include "common/table_index.h"
-#include "link/idioms.h"
+#include "record/idioms.h"
 #include "measure/steps.h"
 
 namespace multitone {

@@ -1,4 +1,4 @@
-#include "link/idioms.h"
+#include "record/idioms.h"
 #include "measure/steps.h"
 
 namespace multitone {

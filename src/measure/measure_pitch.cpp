@@ -1,6 +1,6 @@
 #include "common/float_check.h"
 #include "common/leading_number_value.h"
-#include "link/idioms.h"
+#include "record/idioms.h"
 #include "measure/steps.h"
 
 namespace multitone {

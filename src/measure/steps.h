@@ -2,7 +2,7 @@
 // The steps of the run that talk to the analyzer to set it up and measure:
 // configuration, the tone plan with its pitch correction, and the spectrum
 // acquisition. Each reads and writes only the record.
-#include "common/measurement_record.h"
+#include "record/measurement_record.h"
 
 namespace multitone {
 

@@ -1,5 +1,5 @@
 #include "common/table_index.h"
-#include "link/idioms.h"
+#include "record/idioms.h"
 #include "report/rounded_cell_text.h"
 #include "report/steps.h"
 

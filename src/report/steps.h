@@ -2,7 +2,7 @@
 // The steps of the run that hand the results back to the analyzer: memory
 // strings 1 to 8, the response traces of the sweep graph, and the results
 // table in the explanation window. They send commands and read no reply.
-#include "common/measurement_record.h"
+#include "record/measurement_record.h"
 
 namespace multitone {
 

@@ -1,6 +1,6 @@
 #include "common/plain_number_text.h"
 #include "common/table_index.h"
-#include "link/idioms.h"
+#include "record/idioms.h"
 #include "report/steps.h"
 
 namespace multitone {

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/run_measurement.h"
+#include "run/run_measurement.h"
 #include "link/tcp_transport.h"
 #include "support/scripted_server.h"
 #include "support/synthetic_devices.h"

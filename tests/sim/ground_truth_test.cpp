@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "app/embedded_analyzer.h"
-#include "app/run_measurement.h"
+#include "run/run_measurement.h"
 #include "sim/device_model.h"
 #include "sim/simulated_analyzer.h"
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/run_measurement.h"
+#include "run/run_measurement.h"
 
 namespace multitone::testing {
 

@@ -3,7 +3,7 @@
 // test can look at the record between steps.
 #include <string_view>
 
-#include "common/measurement_record.h"
+#include "record/measurement_record.h"
 #include "link/scripted_analyzer.h"
 #include "support/run_script.h"
 

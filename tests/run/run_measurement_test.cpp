@@ -1,7 +1,7 @@
 // RunMeasurement: the steps in order, the traffic of a whole run, and what a
 // failure anywhere does: it stops the run where it occurs, names the step,
 // and nothing more is sent.
-#include "app/run_measurement.h"
+#include "run/run_measurement.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

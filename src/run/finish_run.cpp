@@ -1,6 +1,6 @@
-#include "app/run_measurement.h"
+#include "run/run_measurement.h"
 #include "common/plain_number_text.h"
-#include "link/idioms.h"
+#include "record/idioms.h"
 
 namespace multitone {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The run-wide record. Every step reads and writes its fields and nothing
-// else; the steps run in a fixed order (app/run_measurement.cpp). All fields
+// else; the steps run in a fixed order (run/run_measurement.cpp). All fields
 // start empty. A field whose kind changes during the run is a GeneralValue;
 // the others have the one fixed type they always hold.
 #include <cstdint>

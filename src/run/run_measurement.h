@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "common/measurement_record.h"
+#include "record/measurement_record.h"
 #include "common/run_error.h"
 
 namespace multitone {

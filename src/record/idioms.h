@@ -3,7 +3,7 @@
 // created on first use, and the two idioms every step builds on.
 #include <string_view>
 
-#include "common/measurement_record.h"
+#include "record/measurement_record.h"
 
 namespace multitone {
 

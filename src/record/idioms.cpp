@@ -1,4 +1,4 @@
-#include "link/idioms.h"
+#include "record/idioms.h"
 
 #include "common/run_error.h"
 

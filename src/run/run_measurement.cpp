@@ -1,4 +1,4 @@
-#include "app/run_measurement.h"
+#include "run/run_measurement.h"
 
 #include <array>
 #include <new>
