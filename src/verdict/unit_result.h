@@ -1,0 +1,30 @@
+#pragma once
+// Everything known of one tested unit: who and where, the run's results, the
+// limits and the verdict. Every output and the results store take this value.
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "run/run_results.h"
+#include "verdict/judgement.h"
+#include "verdict/limits.h"
+
+namespace multitone {
+
+struct UnitResult {
+  std::string run_id;           // a UUID the station makes
+  std::string serial;           // empty when none was given
+  std::string station;
+  std::string operator_name;    // empty when none was given
+  std::chrono::system_clock::time_point started_at;
+  std::chrono::system_clock::time_point ended_at;
+  std::string analyzer;         // the address as given
+  bool simulated = false;
+  std::string program_version;
+
+  std::optional<LimitsSource> limits;
+  RunResults results;
+  Judgement judgement;
+};
+
+}  // namespace multitone
