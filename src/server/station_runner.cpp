@@ -1,0 +1,125 @@
+#include "server/station_runner.h"
+
+#include <exception>
+#include <ostream>
+
+#include "output/response_svg.h"
+#include "output/result_json.h"
+#include "output/verdict_line.h"
+#include "server/json_text.h"
+
+namespace multitone::server {
+
+StationRunner::StationRunner(StationSetup setup, RunHistory& history, ResultCache& results,
+                             EventHub& events, std::ostream& log)
+    : setup_(std::move(setup)), history_(history), results_(results), events_(events), log_(log) {
+  worker_ = std::thread([this] { Work(); });
+}
+
+StationRunner::~StationRunner() { Finish(); }
+
+StationRunner::StartOutcome StationRunner::StartRun(const std::string& serial) {
+  std::string run_id;
+  {
+    std::lock_guard lock(mutex_);
+    if (closing_) return {Start::Closed, {}};
+    if (current_) return {Start::Busy, current_->run_id};
+    run_id = NewRunId();
+    current_ = RunProgress{run_id, serial, 0, 0, {}};
+    pending_ = true;
+  }
+  wake_.notify_all();
+  events_.Publish("started", JsonText({{"run_id", run_id}, {"serial", serial}}));
+  return {Start::Started, run_id};
+}
+
+std::optional<RunProgress> StationRunner::Current() const {
+  std::lock_guard lock(mutex_);
+  return current_;
+}
+
+std::optional<RunSummary> StationRunner::Last() const {
+  std::lock_guard lock(mutex_);
+  return last_;
+}
+
+void StationRunner::Finish() {
+  {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+  }
+  wake_.notify_all();
+  if (worker_.joinable()) worker_.join();
+}
+
+void StationRunner::Work() {
+  for (;;) {
+    RunProgress run;
+    {
+      std::unique_lock lock(mutex_);
+      // A run handed over before a stop is still made: its unit was scanned.
+      wake_.wait(lock, [this] { return pending_ || closing_; });
+      if (!pending_) return;
+      pending_ = false;
+      run = *current_;
+    }
+    Conclude(Test(run.run_id, run.serial));
+  }
+}
+
+UnitResult StationRunner::Test(const std::string& run_id, const std::string& serial) {
+  const auto progress = [&](std::size_t index, std::size_t count, std::string_view step) {
+    {
+      std::lock_guard lock(mutex_);
+      current_->index = index;
+      current_->count = count;
+      current_->step = std::string(step);
+    }
+    events_.Publish("step", JsonText({{"run_id", run_id},
+                                      {"serial", serial},
+                                      {"index", index},
+                                      {"count", count},
+                                      {"step", step}}));
+  };
+  const auto started_at = std::chrono::system_clock::now();
+  try {
+    UnitResult unit = TestUnit(setup_, serial, progress);
+    unit.run_id = run_id;
+    return unit;
+  } catch (const std::exception& error) {
+    // The run never reached a verdict: it is an ERROR, never a pass.
+    UnitResult unit;
+    unit.run_id = run_id;
+    unit.serial = serial;
+    unit.station = setup_.station;
+    unit.operator_name = setup_.operator_name;
+    unit.started_at = started_at;
+    unit.ended_at = std::chrono::system_clock::now();
+    unit.analyzer = setup_.analyzer;
+    unit.simulated = setup_.simulated;
+    unit.limits = setup_.limits;
+    unit.results.error = RunFailure{0, "station", error.what()};
+    unit.judgement.verdict = Verdict::Error;
+    return unit;
+  }
+}
+
+void StationRunner::Conclude(UnitResult unit) {
+  RunSummary summary = SummarizeRun(unit);
+  try {
+    history_.Record(unit, summary);
+  } catch (const std::exception& error) {
+    summary.record_error = error.what();
+    log_ << "multitone serve: run " << unit.run_id << " was not recorded: " << error.what() << '\n';
+  }
+  results_.Add(CachedResult{unit.run_id, JsonText(ResultJson(unit)), ResponseSvg(unit)});
+  log_ << VerdictLine(unit) << std::endl;
+  {
+    std::lock_guard lock(mutex_);
+    last_ = summary;
+    current_.reset();
+  }
+  events_.Publish("verdict", JsonText(SummaryJson(summary)));
+}
+
+}  // namespace multitone::server

@@ -1,0 +1,291 @@
+#include "server/station_server.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <charconv>
+#include <ostream>
+#include <stdexcept>
+#include <thread>
+
+#include "server/access_rules.h"
+#include "server/event_hub.h"
+#include "server/json_text.h"
+#include "server/result_cache.h"
+#include "server/station_assets.h"
+#include "server/station_page.h"
+#include "server/station_runner.h"
+#include "station/serial_number.h"
+
+namespace multitone::server {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::size_t kRecentRuns = 20;
+// Enough workers for a few pages, each holding an event stream, and the
+// line software beside them.
+constexpr std::size_t kWorkers = 32;
+// An idle event stream sends a comment this often, so a dead peer shows.
+constexpr std::chrono::seconds kKeepAlive(15);
+
+// Who may load what: only this server's own script, style and pictures, no
+// frames, no inline script (a serial that got into the markup could not run).
+constexpr const char* kPagePolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
+    "connect-src 'self'; form-action 'none'; frame-ancestors 'none'; base-uri 'none'";
+// The response drawing styles its own elements.
+constexpr const char* kDrawingPolicy = "default-src 'none'; style-src 'unsafe-inline'";
+
+void SendJson(httplib::Response& res, int status, const json& body) {
+  res.status = status;
+  res.set_content(JsonText(body), "application/json");
+}
+
+void SendError(httplib::Response& res, int status, const std::string& message) {
+  SendJson(res, status, {{"error", message}});
+}
+
+std::string ProductText(const StationSetup& setup) {
+  if (!setup.limits) return {};
+  const Limits& limits = setup.limits->limits;
+  if (limits.revision.empty()) return limits.product;
+  return limits.product + " rev " + limits.revision;
+}
+
+}  // namespace
+
+struct StationServer::Impl {
+  Impl(ServerConfig config_in, StationSetup setup, std::unique_ptr<RunHistory> history_in,
+       std::ostream& log)
+      : config(std::move(config_in)),
+        history(std::move(history_in)),
+        page(StationPage({setup.station, ProductText(setup), setup.analyzer, setup.simulated})),
+        runner(std::move(setup), *history, results, events, log) {
+    Route();
+  }
+
+  void Route();
+  void PostRun(const httplib::Request& req, httplib::Response& res);
+  void GetStatus(httplib::Response& res);
+  void GetEvents(const httplib::Request& req, httplib::Response& res);
+
+  const ServerConfig config;
+  std::unique_ptr<RunHistory> history;
+  const std::string page;
+  ResultCache results;
+  EventHub events;
+  StationRunner runner;
+  httplib::Server http;
+  std::atomic<bool> serving{false};
+  std::atomic<bool> stopping{false};
+};
+
+void StationServer::Impl::Route() {
+  http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  http.set_payload_max_length(kMaxBodyBytes);
+
+  http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (req.path.rfind("/api/", 0) != 0) return httplib::Server::HandlerResponse::Unhandled;
+    const int status = ApiAccessStatus(config.token, req.get_header_value("Authorization"),
+                                       req.get_header_value("Cookie"), req.get_header_value("Host"));
+    if (status == 200) return httplib::Server::HandlerResponse::Unhandled;
+    SendError(res, status,
+              status == 401 ? "this station needs its token: Authorization: Bearer TOKEN, or open /?token=TOKEN"
+                            : "the Host header names no loopback host");
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  http.set_error_handler(httplib::Server::HandlerWithResponse(
+      [](const httplib::Request& req, httplib::Response& res) {
+    if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    if (res.status == 413) {
+      SendError(res, 413, "the request body is larger than " + std::to_string(kMaxBodyBytes) + " bytes");
+    } else if (req.path.rfind("/api/", 0) == 0) {
+      SendError(res, res.status, res.status == 404 ? "no such resource" : "request refused");
+    } else {
+      return httplib::Server::HandlerResponse::Unhandled;
+    }
+    return httplib::Server::HandlerResponse::Handled;
+  }));
+  http.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+    if (!res.has_header("Content-Security-Policy")) res.set_header("Content-Security-Policy", kPagePolicy);
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("Referrer-Policy", "no-referrer");
+    if (!res.has_header("Cache-Control")) res.set_header("Cache-Control", "no-store");
+  });
+
+  http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+    if (req.has_param("token")) {
+      // The token goes into a cookie and out of the address bar.
+      const std::string token = req.get_param_value("token");
+      if (!IsAcceptableToken(token)) {
+        res.status = 400;
+        res.set_content("not a token", "text/plain");
+        return;
+      }
+      res.set_header("Set-Cookie", TokenCookieHeader(token));
+      res.set_redirect("/", 303);
+      return;
+    }
+    res.set_content(page, "text/html; charset=utf-8");
+  });
+  http.Get("/station.js", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kStationScript.data(), kStationScript.size(), "text/javascript; charset=utf-8");
+  });
+  http.Get("/station.css", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kStationStyle.data(), kStationStyle.size(), "text/css; charset=utf-8");
+  });
+
+  http.Post("/api/runs", [this](const httplib::Request& req, httplib::Response& res) { PostRun(req, res); });
+  http.Get(R"(/api/runs/([0-9a-f-]{36}))", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::string run_id = req.matches[1];
+    if (const auto result = results.Find(run_id)) {
+      res.set_content(result->json, "application/json");
+    } else if (const auto current = runner.Current(); current && current->run_id == run_id) {
+      SendJson(res, 202, {{"run_id", run_id}, {"state", "running"}});
+    } else {
+      SendError(res, 404, "no run " + run_id + " on this station");
+    }
+  });
+  http.Get(R"(/api/runs/([0-9a-f-]{36})/response\.svg)",
+           [this](const httplib::Request& req, httplib::Response& res) {
+             const auto result = results.Find(req.matches[1]);
+             if (!result) return SendError(res, 404, "no drawing for this run");
+             res.set_header("Content-Security-Policy", kDrawingPolicy);
+             res.set_content(result->response_svg, "image/svg+xml");
+           });
+  http.Get("/api/status", [this](const httplib::Request&, httplib::Response& res) { GetStatus(res); });
+  http.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) { GetEvents(req, res); });
+}
+
+void StationServer::Impl::PostRun(const httplib::Request& req, httplib::Response& res) {
+  // Only JSON: a form on another site cannot send it without asking first.
+  if (!IsJsonContentType(req.get_header_value("Content-Type"))) {
+    return SendError(res, 415, "send the serial as application/json: {\"serial\": \"...\"}");
+  }
+  if (req.body.size() > kMaxBodyBytes) {
+    return SendError(res, 413, "the request body is larger than " + std::to_string(kMaxBodyBytes) + " bytes");
+  }
+  const json body = json::parse(req.body, nullptr, false);
+  if (body.is_discarded() || !body.is_object() || !body.contains("serial") || !body["serial"].is_string()) {
+    return SendError(res, 400, "the body must be {\"serial\": \"...\"}");
+  }
+  const std::string serial = body["serial"].get<std::string>();
+  const StationSetup& setup = runner.Setup();
+  const std::string pattern = setup.limits ? setup.limits->limits.serial_pattern : std::string();
+  if (const auto problem = SerialProblem(serial, pattern)) return SendError(res, 400, *problem);
+
+  const auto started = runner.StartRun(serial);
+  switch (started.status) {
+    case StationRunner::Start::Started:
+      return SendJson(res, 202, {{"run_id", started.run_id}});
+    case StationRunner::Start::Busy: {
+      const auto current = runner.Current();
+      return SendJson(res, 409, {{"error", "a run is in progress"},
+                                 {"run_id", started.run_id},
+                                 {"serial", current ? current->serial : std::string()}});
+    }
+    case StationRunner::Start::Closed:
+      return SendError(res, 503, "the station is shutting down");
+  }
+}
+
+void StationServer::Impl::GetStatus(httplib::Response& res) {
+  const StationSetup& setup = runner.Setup();
+  json status = {{"station", setup.station},
+                 {"analyzer", setup.analyzer},
+                 {"simulated", setup.simulated},
+                 {"product", setup.limits ? json(setup.limits->limits.product) : json(nullptr)},
+                 {"revision", setup.limits ? json(setup.limits->limits.revision) : json(nullptr)},
+                 {"limits_file", setup.limits ? json(setup.limits->file) : json(nullptr)},
+                 {"history", history->Source()}};
+  const auto current = runner.Current();
+  status["state"] = stopping ? "stopping" : current ? "running" : "idle";
+  status["run"] = current ? json{{"run_id", current->run_id},
+                                 {"serial", current->serial},
+                                 {"index", current->index},
+                                 {"count", current->count},
+                                 {"step", current->step}}
+                          : json(nullptr);
+  const auto last = runner.Last();
+  status["last"] = last ? SummaryJson(*last) : json(nullptr);
+  status["today"] = CountsJson(history->Today());
+  json recent = json::array();
+  for (const auto& run : history->Recent(kRecentRuns)) recent.push_back(SummaryJson(run));
+  status["recent"] = std::move(recent);
+  SendJson(res, 200, status);
+}
+
+void StationServer::Impl::GetEvents(const httplib::Request& req, httplib::Response& res) {
+  // A page that reconnects says where it stopped; a new one starts from now.
+  std::uint64_t start = events.LastId();
+  const std::string resume = req.get_header_value("Last-Event-ID");
+  std::uint64_t asked = 0;
+  const auto [end, error] = std::from_chars(resume.data(), resume.data() + resume.size(), asked);
+  if (!resume.empty() && error == std::errc() && end == resume.data() + resume.size() && asked <= start) {
+    start = asked;
+  }
+  auto cursor = std::make_shared<std::uint64_t>(start);
+  auto greeted = std::make_shared<bool>(false);
+  res.set_header("Cache-Control", "no-store");
+  res.set_chunked_content_provider(
+      "text/event-stream", [this, cursor, greeted](std::size_t, httplib::DataSink& sink) {
+        std::string out;
+        if (!*greeted) {
+          *greeted = true;
+          out = "retry: 1000\n\n";
+        }
+        const auto fresh = events.WaitAfter(*cursor, out.empty() ? kKeepAlive : std::chrono::seconds(0));
+        if (events.Closed()) {
+          sink.done();
+          return true;
+        }
+        for (const auto& event : fresh) {
+          out += SseFrame(event);
+          *cursor = event.id;
+        }
+        if (out.empty()) out = ": keep-alive\n\n";
+        return sink.write(out.data(), out.size());
+      });
+}
+
+StationServer::StationServer(ServerConfig config, StationSetup setup, std::unique_ptr<RunHistory> history,
+                             std::ostream& log)
+    : impl_(std::make_unique<Impl>(std::move(config), std::move(setup), std::move(history), log)) {}
+
+StationServer::~StationServer() { Shutdown(); }
+
+int StationServer::Bind() {
+  const ListenAddress& listen = impl_->config.listen;
+  int port = listen.port;
+  if (port == 0) {
+    port = impl_->http.bind_to_any_port(listen.host);
+  } else if (!impl_->http.bind_to_port(listen.host, port)) {
+    port = -1;
+  }
+  if (port <= 0) {
+    throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port));
+  }
+  return port;
+}
+
+bool StationServer::Serve() {
+  impl_->serving = true;
+  const bool served = impl_->stopping || impl_->http.listen_after_bind();
+  impl_->serving = false;
+  return served;
+}
+
+void StationServer::Shutdown() {
+  if (impl_->stopping.exchange(true)) return;
+  impl_->runner.Finish();
+  impl_->events.Close();
+  // stop() only acts once the server runs: repeat it until Serve() returns.
+  while (impl_->serving) {
+    impl_->http.stop();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace multitone::server
