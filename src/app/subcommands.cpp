@@ -2,11 +2,14 @@
 
 #include <array>
 
+#include "app/serve_command.h"
+
 namespace multitone {
 namespace {
 
 // One line per command; each command's parser lives in its own file.
-constexpr std::array<Subcommand, 0> kSubcommands = {{
+constexpr std::array<Subcommand, 1> kSubcommands = {{
+    {"serve", "the station's front panel: a web page and an API for the line", ServeCommand},
 }};
 
 }  // namespace

@@ -5,6 +5,18 @@
 const $ = (id) => document.getElementById(id);
 let shownRun = null;       // the run whose verdict the banner shows
 let statusRequest = null;  // the newest status request, so answers never go back in time
+// The figures in the order of the results table on the analyzer.
+const FIGURE_ORDER = ["total_level", "reference_level", "distortion", "crosstalk_100hz",
+                      "crosstalk_10khz", "noise", "signal_to_noise"];
+// The banner names this many failing measurements; the table lists them all.
+const BANNER_ITEMS = 6;
+
+// "a; b; c; ..." cut to its first few items.
+function shortList(text) {
+  const items = text.split("; ");
+  if (items.length <= BANNER_ITEMS) return text;
+  return items.slice(0, BANNER_ITEMS).join("; ") + "; and " + (items.length - BANNER_ITEMS) + " more";
+}
 
 function setBanner(kind, verdict, serial, detail) {
   const banner = $("banner");
@@ -41,8 +53,8 @@ function showVerdict(summary) {
   const verdict = summary.verdict + simulated;
   const kinds = { PASS: "pass", MARGINAL: "marginal", FAIL: "fail", ERROR: "error" };
   let detail = "";
-  if (summary.verdict === "FAIL") detail = summary.failing || summary.error || "";
-  else if (summary.verdict === "MARGINAL") detail = summary.marginal || "";
+  if (summary.verdict === "FAIL") detail = shortList(summary.failing || summary.error || "");
+  else if (summary.verdict === "MARGINAL") detail = shortList(summary.marginal || "");
   else if (summary.verdict === "ERROR") detail = summary.error || "";
   if (summary.record_error) detail += (detail ? " · " : "") + "NOT RECORDED: " + summary.record_error;
   setBanner(kinds[summary.verdict] || "error", verdict, summary.serial, detail);
@@ -89,7 +101,9 @@ function showResult(result) {
   body.replaceChildren();
   if (result.pitch_error) addFigureRow(body, "pitch_error", "", result.pitch_error, result.pitch_error.value);
   const channels = result.channels || {};
-  const names = Object.keys(channels.left || channels.right || {});
+  const present = Object.keys(channels.left || channels.right || {});
+  const names = FIGURE_ORDER.filter((name) => present.includes(name))
+    .concat(present.filter((name) => !FIGURE_ORDER.includes(name)));
   for (const name of names) {
     for (const channel of ["left", "right"]) {
       const item = (channels[channel] || {})[name];

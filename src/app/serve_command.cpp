@@ -1,0 +1,160 @@
+#include "app/serve_command.h"
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "app/analyzer_factory.h"
+#include "app/embedded_analyzer.h"
+#include "server/access_rules.h"
+#include "server/listen_address.h"
+#include "server/run_history.h"
+#include "server/station_server.h"
+#include "station/test_unit.h"
+#include "verdict/limits.h"
+
+namespace multitone {
+namespace {
+
+struct ServeOptions {
+  std::string analyzer;
+  std::string limits;
+  std::string results;
+  std::string station;
+  std::string listen = "127.0.0.1:8080";
+  std::string token;
+  int timeout_ms = 20000;
+};
+
+int Usage(const std::string& message) {
+  std::cerr << "multitone serve: " << message << '\n';
+  return 2;
+}
+
+// Waits for SIGINT or SIGTERM (blocked in every thread, so they queue here)
+// or for `done`; true when a signal came.
+bool WaitForStop(const sigset_t& signals, const std::atomic<bool>& done) {
+  const timespec poll{0, 100 * 1000 * 1000};
+  while (!done) {
+    if (::sigtimedwait(&signals, nullptr, &poll) > 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int ServeCommand(int argc, const char* const* argv) {
+  ServeOptions options;
+  CLI::App app(
+      "multitone serve: the station's front panel. A web page for the operator (scan a\n"
+      "serial, see PASS or FAIL) and an API for line software, for one analyzer and one\n"
+      "run at a time. Listens on loopback unless a token is given.",
+      "multitone serve");
+  app.add_option("--analyzer", options.analyzer,
+                 "The analyzer: tcp://HOST[:PORT], or sim[:OPTIONS] for the simulated one")
+      ->type_name("ADDRESS")
+      ->required();
+  app.add_option("--limits", options.limits, "The limits every unit is judged against (TOML)")
+      ->type_name("FILE")
+      ->required();
+  app.add_option("--results", options.results, "The results store every run is recorded in")
+      ->type_name("URL");
+  app.add_option("--station", options.station, "This station's name (default: the host name)")
+      ->type_name("NAME");
+  app.add_option("--listen", options.listen, "Where the page and the API listen")
+      ->type_name("HOST:PORT")
+      ->capture_default_str();
+  app.add_option("--token", options.token,
+                 "The token every API request must carry (default: $MULTITONE_TOKEN); needed "
+                 "to listen on any address but loopback")
+      ->type_name("TOKEN");
+  app.add_option("--timeout", options.timeout_ms, "Longest wait for one analyzer operation, in ms")
+      ->type_name("MS")
+      ->check(CLI::Range(1, 24 * 3600 * 1000))
+      ->capture_default_str();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();
+    return 0;
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "multitone serve: " << error.what() << "\n\n" << app.help();
+    return 2;
+  }
+
+  if (options.token.empty()) {
+    if (const char* token = std::getenv("MULTITONE_TOKEN")) options.token = token;
+  }
+  const auto listen = server::ParseListenAddress(options.listen);
+  if (!listen) return Usage("--listen '" + options.listen + "' is not HOST:PORT");
+  if (!options.token.empty() && !server::IsAcceptableToken(options.token)) {
+    return Usage("the token must be 8 to 256 letters, digits or -._~");
+  }
+  if (options.token.empty() && !server::IsLoopbackHost(listen->host)) {
+    return Usage("listening on " + listen->host +
+                 " lets other machines start runs: give --token (or MULTITONE_TOKEN)");
+  }
+  if (!options.results.empty()) {
+    return Usage("--results: this build has no results store");
+  }
+
+  StationSetup setup;
+  try {
+    setup.limits = LoadLimits(options.limits);
+  } catch (const LimitsError& error) {
+    std::cerr << "multitone: " << error.what() << '\n';
+    return 2;
+  }
+  ProgramOptions run_options;
+  run_options.analyzer = options.analyzer;
+  run_options.timeout_ms = options.timeout_ms;
+  setup.create_analyzer = MakeAnalyzerFactory(run_options);
+  setup.analyzer = options.analyzer;
+  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer);
+  setup.station = options.station.empty() ? HostName() : options.station;
+  const std::string station_name = setup.station;
+
+  // The signals wait in WaitForStop; every thread started from here on
+  // inherits the mask.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  server::ServerConfig config{*listen, options.token};
+  server::StationServer station(config, std::move(setup), std::make_unique<server::MemoryRunHistory>(),
+                                std::cout);
+  int port = 0;
+  try {
+    port = station.Bind();
+  } catch (const std::exception& error) {
+    std::cerr << "multitone serve: " << error.what() << '\n';
+    return 1;
+  }
+  const std::string host = listen->host.find(':') == std::string::npos ? listen->host : "[" + listen->host + "]";
+  std::cout << "multitone serve: station " << station_name << " listening on http://" << host << ':'
+            << port << "/" << std::endl;
+
+  std::atomic<bool> served{false};
+  bool serve_ok = true;
+  std::thread serving([&] {
+    serve_ok = station.Serve();
+    served = true;
+  });
+  const bool signalled = WaitForStop(signals, served);
+  station.Shutdown();
+  serving.join();
+  if (!signalled || !serve_ok) {
+    std::cerr << "multitone serve: the server stopped serving\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace multitone
