@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The station page in a real browser: headless Chromium driven by Selenium
-against `multitone serve` on the simulated analyzer.
+against `multitone serve` on the simulated analyzer; and the server's stop on
+SIGTERM, which lets the run in progress finish.
 
   station_page_browser.py MULTITONE ANALYZER_SIM LIMITS_FILE OUTPUT_DIR
 
@@ -11,6 +12,7 @@ as OUTPUT_DIR/station-fail.png.
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -205,6 +207,25 @@ class StationPage(unittest.TestCase):
         self.assertEqual(self.text("banner-serial"), "PB20000003")
         self.verdict()
         self.assertEqual(self.text("banner-serial"), "PB20000003")
+
+
+class StationStop(unittest.TestCase):
+    def test_sigterm_during_a_run_finishes_and_records_it_then_exits_0(self):
+        with tempfile.TemporaryDirectory() as workdir:
+            analyzer = Process([ANALYZER_SIM, "--port", "0", "--realtime"], workdir)
+            try:
+                port = analyzer.wait_for(r"listening on 127\.0\.0\.1:(\d+)").group(1)
+                station = Station("tcp://127.0.0.1:" + port, workdir)
+                try:
+                    self.assertEqual(station.post_serial("PB20000009"), 202)
+                    station.process.send_signal(signal.SIGTERM)
+                    self.assertEqual(station.process.wait(timeout=WAIT), 0)
+                finally:
+                    station.stop()
+                with open(station.out, encoding="utf-8") as out:
+                    self.assertRegex(out.read(), r"(?m)^PASS PB20000009$")
+            finally:
+                analyzer.stop()
 
 
 if __name__ == "__main__":

@@ -1,0 +1,232 @@
+// The station's API against a server in this process on the simulated
+// analyzer: what each kind of request gets, one run at a time, and a stop
+// that lets the run in progress finish and be recorded. The analyzer waits
+// behind a gate, so a run lasts exactly as long as the test needs.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <condition_variable>
+#include <fstream>
+#include <future>
+#include <sstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "app/embedded_analyzer.h"
+#include "server/station_server.h"
+#include "verdict/limits.h"
+
+namespace multitone::server {
+namespace {
+
+using nlohmann::json;
+constexpr auto kBound = std::chrono::seconds(60);
+
+// Holds every run's first analyzer operation until opened.
+class Gate {
+ public:
+  void Open() {
+    {
+      std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    opened_.notify_all();
+  }
+  void Pass() {
+    std::unique_lock lock(mutex_);
+    opened_.wait_for(lock, kBound, [this] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = false;
+};
+
+std::string FixtureText(const std::string& name) {
+  std::ifstream file(std::string(TESTS_SOURCE_DIR) + "/server/" + name);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+class Station {
+ public:
+  explicit Station(std::string token = {}, bool gated = false) {
+    StationSetup setup;
+    auto analyzer = MakeEmbeddedAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
+    setup.create_analyzer = [this, gated, analyzer] {
+      if (gated) gate.Pass();
+      return analyzer();
+    };
+    setup.analyzer = "sim";
+    setup.simulated = true;
+    setup.station = "line-3";
+    LimitsSource limits;
+    limits.file = "station_limits.toml";
+    limits.content = FixtureText(limits.file);
+    limits.limits = ParseLimits(limits.content, limits.file);
+    setup.limits = limits;
+    server_ = std::make_unique<StationServer>(ServerConfig{{"127.0.0.1", 0}, std::move(token)},
+                                              std::move(setup), std::make_unique<MemoryRunHistory>(), log_);
+    port_ = server_->Bind();
+    serving_ = std::thread([this] { server_->Serve(); });
+  }
+  ~Station() {
+    gate.Open();
+    server_->Shutdown();
+    serving_.join();
+  }
+
+  httplib::Client Client() const {
+    httplib::Client client("127.0.0.1", port_);
+    client.set_connection_timeout(std::chrono::seconds(5));
+    client.set_read_timeout(kBound);
+    return client;
+  }
+  httplib::Result PostSerial(const std::string& serial) {
+    return Client().Post("/api/runs", json{{"serial", serial}}.dump(), "application/json");
+  }
+  // The result document once the run has ended.
+  json ResultOf(const std::string& run_id) {
+    const auto deadline = std::chrono::steady_clock::now() + kBound;
+    while (std::chrono::steady_clock::now() < deadline) {
+      const auto got = Client().Get("/api/runs/" + run_id);
+      if (got && got->status == 200) return json::parse(got->body);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "no result for " << run_id;
+    return {};
+  }
+  void Shutdown() { server_->Shutdown(); }
+  std::string Log() const { return log_.str(); }
+
+  Gate gate;
+
+ private:
+  std::ostringstream log_;
+  std::unique_ptr<StationServer> server_;
+  int port_ = 0;
+  std::thread serving_;
+};
+
+struct RequestCase {
+  const char* what;
+  const char* method;
+  std::string path;
+  httplib::Headers headers;
+  std::string body;
+  std::string content_type;
+  int status;
+};
+
+void Check(Station& station, const RequestCase& c) {
+  auto client = station.Client();
+  const auto got = std::string(c.method) == "POST"
+                       ? client.Post(c.path.c_str(), c.headers, c.body, c.content_type.c_str())
+                       : client.Get(c.path.c_str(), c.headers);
+  ASSERT_TRUE(got) << c.what;
+  EXPECT_EQ(got->status, c.status) << c.what << ": " << got->body;
+}
+
+TEST(StationApi, RequestsRefusedBeforeAnyRun) {
+  Station station;
+  const RequestCase cases[] = {
+      {"a form post", "POST", "/api/runs", {}, "serial=PB20000001", "application/x-www-form-urlencoded", 415},
+      {"plain text", "POST", "/api/runs", {}, R"({"serial":"PB20000001"})", "text/plain", 415},
+      {"a body over 4 KiB", "POST", "/api/runs", {}, R"({"serial":")" + std::string(5000, '1') + "\"}",
+       "application/json", 413},
+      {"not JSON", "POST", "/api/runs", {}, "PB20000001", "application/json", 400},
+      {"a number", "POST", "/api/runs", {}, R"({"serial":20000001})", "application/json", 400},
+      {"no serial", "POST", "/api/runs", {}, R"({"sn":"PB20000001"})", "application/json", 400},
+      {"an empty serial", "POST", "/api/runs", {}, R"({"serial":""})", "application/json", 400},
+      {"off the pattern", "POST", "/api/runs", {}, R"({"serial":"PB2000000"})", "application/json", 400},
+      {"an unknown run", "GET", "/api/runs/00000000-0000-4000-8000-000000000000", {}, "", "", 404},
+      {"a foreign Host", "GET", "/api/status", {{"Host", "station.attacker.example"}}, "", "", 403},
+      {"the status", "GET", "/api/status", {}, "", "", 200},
+  };
+  for (const auto& c : cases) Check(station, c);
+  EXPECT_EQ(station.Log(), "");  // no run was started
+}
+
+TEST(StationApi, WithATokenEveryApiRequestCarriesIt) {
+  const std::string token = "line3-Token.x";
+  Station station(token);
+  const RequestCase cases[] = {
+      {"no token", "GET", "/api/status", {}, "", "", 401},
+      {"no token, a run", "POST", "/api/runs", {}, R"({"serial":"PB20000001"})", "application/json", 401},
+      {"no token, events", "GET", "/api/events", {}, "", "", 401},
+      {"a wrong token", "GET", "/api/status", {{"Authorization", "Bearer line3-Token.y"}}, "", "", 401},
+      {"the bearer", "GET", "/api/status", {{"Authorization", "Bearer " + token}}, "", "", 200},
+      {"the cookie", "GET", "/api/status", {{"Cookie", "multitone_token=" + token}}, "", "", 200},
+      {"the page itself", "GET", "/", {}, "", "", 200},
+      {"a token unfit for a cookie", "GET", "/?token=a%3Bb%3Dcdefgh", {}, "", "", 400},
+  };
+  for (const auto& c : cases) Check(station, c);
+
+  const auto set = station.Client().Get(("/?token=" + token).c_str());
+  ASSERT_TRUE(set);
+  EXPECT_EQ(set->status, 303);
+  EXPECT_EQ(set->get_header_value("Location"), "/");
+  EXPECT_EQ(set->get_header_value("Set-Cookie"),
+            "multitone_token=" + token + "; Path=/; HttpOnly; SameSite=Strict");
+}
+
+TEST(StationApi, OneRunAtATimeAndItsResultAfterwards) {
+  Station station({}, /*gated=*/true);
+  const auto first = station.PostSerial("PB20000001");
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->status, 202);
+  const std::string run_id = json::parse(first->body).at("run_id");
+
+  const auto second = station.PostSerial("PB20000002");
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->status, 409);
+  EXPECT_EQ(json::parse(second->body).at("serial"), "PB20000001");
+  EXPECT_EQ(station.Client().Get("/api/runs/" + run_id)->status, 202);
+  const json running = json::parse(station.Client().Get("/api/status")->body);
+  EXPECT_EQ(running.at("state"), "running");
+  EXPECT_EQ(running.at("run").at("run_id"), run_id);
+
+  station.gate.Open();
+  const json result = station.ResultOf(run_id);
+  EXPECT_EQ(result.at("schema"), "multitone-result/1");
+  EXPECT_EQ(result.at("serial"), "PB20000001");
+  EXPECT_EQ(result.at("verdict"), "PASS");
+  EXPECT_EQ(result.at("simulated"), true);
+
+  const json status = json::parse(station.Client().Get("/api/status")->body);
+  EXPECT_EQ(status.at("state"), "idle");
+  EXPECT_EQ(status.at("today").at("tested"), 1);
+  EXPECT_EQ(status.at("today").at("passed"), 1);
+  EXPECT_EQ(status.at("recent").at(0).at("run_id"), run_id);
+  const auto drawing = station.Client().Get("/api/runs/" + run_id + "/response.svg");
+  EXPECT_EQ(drawing->status, 200);
+  EXPECT_EQ(drawing->get_header_value("Content-Type"), "image/svg+xml");
+
+  const auto third = station.PostSerial("PB20000002");
+  EXPECT_EQ(third->status, 202);
+  station.ResultOf(json::parse(third->body).at("run_id"));
+}
+
+TEST(StationApi, AStopFinishesAndRecordsTheRunInProgress) {
+  Station station({}, /*gated=*/true);
+  const auto started = station.PostSerial("PB20000007");
+  ASSERT_EQ(started->status, 202);
+  auto stopped = std::async(std::launch::async, [&] { station.Shutdown(); });
+  // Until the run has ended the server still answers, and starts nothing new.
+  const auto deadline = std::chrono::steady_clock::now() + kBound;
+  while (json::parse(station.Client().Get("/api/status")->body).at("state") != "stopping" &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(station.PostSerial("PB20000008")->status, 503);
+  EXPECT_EQ(station.Log(), "");
+  station.gate.Open();
+  ASSERT_EQ(stopped.wait_for(kBound), std::future_status::ready);
+  EXPECT_EQ(station.Log(), "PASS PB20000007 [SIMULATED]\n");
+}
+
+}  // namespace
+}  // namespace multitone::server
