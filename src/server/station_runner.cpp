@@ -27,9 +27,10 @@ StationRunner::StartOutcome StationRunner::StartRun(const std::string& serial) {
     run_id = NewRunId();
     current_ = RunProgress{run_id, serial, 0, 0, {}};
     pending_ = true;
+    // Published before the worker can see the run, so "started" comes first.
+    events_.Publish("started", JsonText({{"run_id", run_id}, {"serial", serial}}));
   }
   wake_.notify_all();
-  events_.Publish("started", JsonText({{"run_id", run_id}, {"serial", serial}}));
   return {Start::Started, run_id};
 }
 
