@@ -2,13 +2,16 @@
 // complete, 1 when it failed (one line "error N: Step: ..." on stderr), 2 on a
 // bad command line. With the built-in simulated analyzer (no --analyzer, or
 // --analyzer sim[:OPTIONS]) a completed run also shows the analyzer's display
-// on stdout; runs against a real analyzer stay silent on success.
+// on stdout, under a first line that says it was simulated; runs against a
+// real analyzer stay silent on success. Output that cannot be written makes
+// the exit status 1.
 #include <csignal>
 #include <iostream>
 #include <memory>
 
 #include "app/analyzer_factory.h"
 #include "app/options.h"
+#include "app/output_check.h"
 #include "run/run_measurement.h"
 
 int main(int argc, char** argv) {
@@ -17,11 +20,6 @@ int main(int argc, char** argv) {
 
   multitone::ProgramOptions options;
   if (const auto exit_status = multitone::ParseOptions(argc, argv, options)) return *exit_status;
-  if (!options.screen_svg.empty() && !multitone::EmbeddedAnalyzer::Serves(options.analyzer)) {
-    std::cerr << "multitone: --screen needs the simulated analyzer (--analyzer sim); "
-                 "a real analyzer shows its own display\n";
-    return 2;
-  }
 
   multitone::MeasurementRecord record;
   // Built by the run's first operation; kept to show its display afterwards.
@@ -36,11 +34,18 @@ int main(int argc, char** argv) {
     status = 1;
   }
   if (embedded) {
-    if (!options.screen_svg.empty() && !embedded->WriteScreenSvg(options.screen_svg)) {
-      std::cerr << "multitone: cannot write the screen to " << options.screen_svg << '\n';
-      if (status == 0) status = 1;
+    if (status == 0) {
+      std::cout << "Simulated analyzer ("
+                << (options.analyzer.empty() ? "no --analyzer given" : "--analyzer " + options.analyzer)
+                << ")\n"
+                << embedded->ScreenText();
     }
-    if (status == 0) std::cout << embedded->ScreenText() << std::flush;
+    if (!options.screen_svg.empty()) {
+      if (const std::string why = embedded->WriteScreenSvg(options.screen_svg); !why.empty()) {
+        std::cerr << "multitone: cannot write the screen: " << why << '\n';
+        if (status == 0) status = 1;
+      }
+    }
   }
-  return status;
+  return multitone::CheckOutput(status);
 }

@@ -3,7 +3,25 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "app/embedded_analyzer.h"
+#include "app/usage_error.h"
+#include "app/whole_number_check.h"
+#include "sim/atomic_file.h"
+#include "sim/device_options.h"
+
 namespace multitone {
+namespace {
+
+// Why the --screen file cannot be used; empty when it can.
+std::string ScreenProblem(const ProgramOptions& options) {
+  if (!EmbeddedAnalyzer::Serves(options.analyzer)) {
+    return "--screen needs the simulated analyzer (--analyzer sim); a real analyzer shows its own display";
+  }
+  const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg);
+  return why.empty() ? "" : "--screen: " + why;
+}
+
+}  // namespace
 
 std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOptions& options) {
   CLI::App app(
@@ -16,18 +34,22 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "multitone");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default), or sim[:OPTIONS] for "
-                 "the built-in simulated analyzer")
-      ->type_name("ADDRESS");
+                 "the built-in simulated analyzer (the default)")
+      ->type_name("ADDRESS")
+      ->check(CLI::Validator(
+          [](const std::string& address) { return address.empty() ? "empty analyzer address" : ""; }, ""));
   app.add_option("--timeout", options.timeout_ms,
                  "Longest wait for one analyzer operation, in milliseconds")
       ->type_name("MS")
-      ->check(CLI::Range(1, 24 * 3600 * 1000))
+      ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"))
       ->capture_default_str();
   app.add_flag("--trace", options.trace, "Show every analyzer operation on stderr as it happens");
   app.add_option("--screen", options.screen_svg,
                  "With the simulated analyzer: write its display as an SVG file")
       ->type_name("FILE.svg");
   app.set_version_flag("--version", std::string("multitone ") + MULTITONE_VERSION);
+  app.footer("The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
+             sim::DeviceOptionsHelp());
 
   try {
     app.parse(argc, argv);
@@ -38,8 +60,12 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
     std::cout << "multitone " << MULTITONE_VERSION << '\n';
     return 0;
   } catch (const CLI::ParseError& error) {
-    std::cerr << "multitone: " << error.what() << "\n\n" << app.help();
-    return 2;
+    return UsageError(error.what(), std::cerr);
+  }
+  if (app.count("--screen") > 0) {
+    if (const std::string problem = ScreenProblem(options); !problem.empty()) {
+      return UsageError(problem, std::cerr);
+    }
   }
   return std::nullopt;
 }

@@ -141,8 +141,9 @@ void AnalyzerServer::UpdateScreen(std::ostream& log) {
   const sim::InstrumentState& state = analyzer_.GetInstrument().State();
   if (state.display_version == screen_version_) return;
   screen_version_ = state.display_version;
-  if (!sim::WriteFileAtomically(options_.screen_svg, sim::ScreenSvg(state))) {
-    log << "analyzer-sim: cannot write the screen to " << options_.screen_svg << "\n";
+  if (const std::string why = sim::WriteFileAtomically(options_.screen_svg, sim::ScreenSvg(state));
+      !why.empty()) {
+    log << "analyzer-sim: cannot write the screen: " << why << "\n";
   }
 }
 

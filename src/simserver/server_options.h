@@ -17,8 +17,9 @@ struct ServerOptions {
 };
 
 // Parses argv into `options`. Returns an exit status when the program should
-// end at once: 0 after --help, 2 after a bad argument (the message and the
-// usage are written to `err`).
+// end at once: 0 after --help or --version, 2 after a bad argument or a
+// --screen file that cannot be written (the cause and a pointer to --help
+// are written to `err`).
 std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerOptions& options,
                                       std::ostream& out, std::ostream& err);
 
