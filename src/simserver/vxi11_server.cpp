@@ -1,0 +1,344 @@
+#include "simserver/vxi11_server.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <rpc/pmap_clnt.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+extern "C" void device_core_1(struct svc_req* request, SVCXPRT* transport);
+
+namespace multitone::simserver {
+namespace {
+
+// VXI-11 error codes and flags.
+constexpr long kNoError = 0;
+constexpr long kDeviceNotAccessible = 3;
+constexpr long kInvalidLink = 4;
+constexpr long kLockedByAnother = 11;
+constexpr long kNoLockHeld = 12;
+constexpr long kIoTimeout = 15;
+constexpr Device_Flags kEndFlag = 0x08;
+constexpr Device_Flags kTermCharSet = 0x80;
+constexpr long kReasonRequestCount = 0x01;
+constexpr long kReasonTermChar = 0x02;
+constexpr long kReasonEnd = 0x04;
+
+Vxi11Server* g_server = nullptr;  // the one server the dispatch calls
+
+std::string Describe(const sockaddr_storage& address) {
+  char host[INET6_ADDRSTRLEN] = "?";
+  if (address.ss_family == AF_INET) {
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+    ::inet_ntop(AF_INET, &v4.sin_addr, host, sizeof host);
+    return std::string(host) + ":" + std::to_string(ntohs(v4.sin_port));
+  }
+  const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+  ::inet_ntop(AF_INET6, &v6.sin6_addr, host, sizeof host);
+  return "[" + std::string(host) + "]:" + std::to_string(ntohs(v6.sin6_port));
+}
+
+int Listen(const std::string& bind) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int status = ::getaddrinfo(bind.c_str(), "0", &hints, &found);
+  if (status != 0) throw std::runtime_error("cannot use address '" + bind + "': " + ::gai_strerror(status));
+  int fd = -1;
+  std::string problem = "no address to bind";
+  for (const addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+    fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    if (::bind(fd, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd, 8) != 0) {
+      problem = std::strerror(errno);
+      ::close(fd);
+      fd = -1;
+    }
+  }
+  ::freeaddrinfo(found);
+  if (fd < 0) throw std::runtime_error("cannot listen for VXI-11 on " + bind + ": " + problem);
+  return fd;
+}
+
+}  // namespace
+
+Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::function<void()> changed)
+    : shared_(shared), changed_(std::move(changed)) {
+  if (g_server != nullptr) throw std::runtime_error("one VXI-11 server per process");
+  const int fd = Listen(bind);
+  sockaddr_storage bound{};
+  socklen_t length = sizeof bound;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+  address_ = Describe(bound);
+  transport_ = ::svctcp_create(fd, 0, 0);
+  if (transport_ == nullptr) {
+    ::close(fd);
+    throw std::runtime_error("cannot create the VXI-11 RPC transport");
+  }
+  ::pmap_unset(DEVICE_CORE, DEVICE_CORE_VERSION);
+  if (!::svc_register(transport_, DEVICE_CORE, DEVICE_CORE_VERSION, device_core_1, IPPROTO_TCP)) {
+    svc_destroy(transport_);
+    throw std::runtime_error("cannot register VXI-11 with the port mapper (is rpcbind running?)");
+  }
+  g_server = this;
+}
+
+Vxi11Server::~Vxi11Server() {
+  ::svc_unregister(DEVICE_CORE, DEVICE_CORE_VERSION);
+  svc_destroy(transport_);
+  g_server = nullptr;
+}
+
+void Vxi11Server::Serve(int stop_fd) {
+  for (;;) {
+    std::vector<pollfd> fds(svc_pollfd, svc_pollfd + svc_max_pollfd);
+    fds.push_back({stop_fd, POLLIN, 0});
+    const int ready = ::poll(fds.data(), fds.size(), -1);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds.back().revents != 0) return;
+    fds.pop_back();
+    ::svc_getreq_poll(fds.data(), ready);
+  }
+}
+
+long Vxi11Server::Admit(Device_Link link) const {
+  if (links_.count(link) == 0) return kInvalidLink;
+  if (shared_.lock_holder != 0 && shared_.lock_holder != link) return kLockedByAnother;
+  return kNoError;
+}
+
+void Vxi11Server::CreateLink(const Create_LinkParms& in, Create_LinkResp& out) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  out = Create_LinkResp{};
+  if (in.device == nullptr || ::strcasecmp(in.device, "inst0") != 0) {
+    out.error = kDeviceNotAccessible;
+    return;
+  }
+  if (in.lockDevice && shared_.lock_holder != 0) {
+    out.error = kLockedByAnother;
+    return;
+  }
+  const long link = next_link_++;
+  links_.insert(link);
+  if (in.lockDevice) shared_.lock_holder = link;
+  shared_.analyzer.GetInterpreter().StartSession();
+  output_.clear();
+  output_at_ = 0;
+  out.error = kNoError;
+  out.lid = link;
+  out.abortPort = 0;
+  out.maxRecvSize = kMaxRecvSize;
+}
+
+void Vxi11Server::Write(const Device_WriteParms& in, Device_WriteResp& out) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  out = Device_WriteResp{};
+  out.error = Admit(in.lid);
+  if (out.error != kNoError) return;
+  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+  const bool reply_unread = interpreter.HasReply() || output_at_ < output_.size();
+  if (in.data.data_len > 0 && interpreter.AtMessageStart() && reply_unread) {
+    interpreter.ReportError(sim::ScpiCode::QueryInterrupted, "reply dropped by a new message");
+    interpreter.DropReplies();
+    output_.clear();
+    output_at_ = 0;
+  }
+  const std::string_view data(in.data.data_val, in.data.data_len);
+  interpreter.Input(data);
+  if ((in.flags & kEndFlag) != 0 && (data.empty() || data.back() != '\n')) interpreter.Input("\n");
+  if (changed_) changed_();
+  out.size = in.data.data_len;
+}
+
+void Vxi11Server::Read(const Device_ReadParms& in, Device_ReadResp& out) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  out = Device_ReadResp{};
+  out.error = Admit(in.lid);
+  if (out.error != kNoError) return;
+  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+  if (output_at_ >= output_.size()) {
+    std::optional<std::string> reply = interpreter.TakeReply();
+    if (!reply) {
+      interpreter.ReportError(sim::ScpiCode::QueryUnterminated, "read with nothing to send");
+      out.error = kIoTimeout;
+      return;
+    }
+    output_ = std::move(*reply);
+    output_at_ = 0;
+  }
+  std::size_t size = std::min<std::size_t>(output_.size() - output_at_, std::max<unsigned long>(in.requestSize, 1));
+  long reason = 0;
+  if ((in.flags & kTermCharSet) != 0) {
+    const std::size_t at = output_.find(in.termChar, output_at_);
+    if (at != std::string::npos && at < output_at_ + size) {
+      size = at - output_at_ + 1;
+      reason |= kReasonTermChar;
+    }
+  }
+  piece_.assign(output_, output_at_, size);
+  output_at_ += size;
+  if (output_at_ >= output_.size()) {
+    reason |= kReasonEnd;
+    output_.clear();
+    output_at_ = 0;
+  } else if ((reason & kReasonTermChar) == 0) {
+    reason |= kReasonRequestCount;
+  }
+  out.reason = reason;
+  out.data.data_len = static_cast<u_int>(piece_.size());
+  out.data.data_val = piece_.data();
+}
+
+void Vxi11Server::ReadStatusByte(const Device_GenericParms& in, Device_ReadStbResp& out) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  out = Device_ReadStbResp{};
+  out.error = links_.count(in.lid) == 0 ? kInvalidLink : kNoError;
+  if (out.error != kNoError) return;
+  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+  const bool unread = interpreter.HasReply() || output_at_ < output_.size();
+  out.stb = interpreter.Status().StatusByte(unread, interpreter.Errors().Size() > 0);
+}
+
+long Vxi11Server::Clear(const Device_GenericParms& in) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  const long error = Admit(in.lid);
+  if (error != kNoError) return error;
+  shared_.analyzer.GetInterpreter().Clear();
+  output_.clear();
+  output_at_ = 0;
+  return kNoError;
+}
+
+long Vxi11Server::Lock(const Device_LockParms& in) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  const long error = Admit(in.lid);
+  if (error != kNoError) return error;
+  shared_.lock_holder = in.lid;
+  return kNoError;
+}
+
+long Vxi11Server::Unlock(Device_Link link) {
+  {
+    std::lock_guard<std::mutex> hold(shared_.mutex);
+    if (links_.count(link) == 0) return kInvalidLink;
+    if (shared_.lock_holder != link) return kNoLockHeld;
+    shared_.lock_holder = 0;
+  }
+  shared_.unlocked.notify_all();
+  return kNoError;
+}
+
+long Vxi11Server::DestroyLink(Device_Link link) {
+  {
+    std::lock_guard<std::mutex> hold(shared_.mutex);
+    if (links_.erase(link) == 0) return kInvalidLink;
+    if (shared_.lock_holder != link) return kNoError;
+    shared_.lock_holder = 0;
+  }
+  shared_.unlocked.notify_all();
+  return kNoError;
+}
+
+long Vxi11Server::Generic(Device_Link link) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  return Admit(link);
+}
+
+}  // namespace multitone::simserver
+
+// ---- The procedures the generated dispatch (rpcgen -M) calls -----------------
+
+using multitone::simserver::g_server;
+namespace {
+constexpr long kNotSupported = 8;
+}  // namespace
+
+extern "C" {
+
+bool_t create_link_1_svc(Create_LinkParms* in, Create_LinkResp* out, struct svc_req*) {
+  g_server->CreateLink(*in, *out);
+  return TRUE;
+}
+bool_t device_write_1_svc(Device_WriteParms* in, Device_WriteResp* out, struct svc_req*) {
+  g_server->Write(*in, *out);
+  return TRUE;
+}
+bool_t device_read_1_svc(Device_ReadParms* in, Device_ReadResp* out, struct svc_req*) {
+  g_server->Read(*in, *out);
+  return TRUE;
+}
+bool_t device_readstb_1_svc(Device_GenericParms* in, Device_ReadStbResp* out, struct svc_req*) {
+  g_server->ReadStatusByte(*in, *out);
+  return TRUE;
+}
+bool_t device_trigger_1_svc(Device_GenericParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Generic(in->lid);
+  return TRUE;
+}
+bool_t device_clear_1_svc(Device_GenericParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Clear(*in);
+  return TRUE;
+}
+bool_t device_remote_1_svc(Device_GenericParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Generic(in->lid);
+  return TRUE;
+}
+bool_t device_local_1_svc(Device_GenericParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Generic(in->lid);
+  return TRUE;
+}
+bool_t device_lock_1_svc(Device_LockParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Lock(*in);
+  return TRUE;
+}
+bool_t device_unlock_1_svc(Device_Link* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Unlock(*in);
+  return TRUE;
+}
+bool_t device_enable_srq_1_svc(Device_EnableSrqParms*, Device_Error* out, struct svc_req*) {
+  out->error = kNotSupported;
+  return TRUE;
+}
+bool_t device_docmd_1_svc(Device_DocmdParms*, Device_DocmdResp* out, struct svc_req*) {
+  *out = Device_DocmdResp{};
+  out->error = kNotSupported;
+  return TRUE;
+}
+bool_t destroy_link_1_svc(Device_Link* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->DestroyLink(*in);
+  return TRUE;
+}
+bool_t create_intr_chan_1_svc(Device_RemoteFunc*, Device_Error* out, struct svc_req*) {
+  out->error = kNotSupported;
+  return TRUE;
+}
+bool_t destroy_intr_chan_1_svc(void*, Device_Error* out, struct svc_req*) {
+  out->error = kNotSupported;
+  return TRUE;
+}
+// The abort and interrupt channels are not served; the dispatch that would
+// call these is never registered.
+bool_t device_abort_1_svc(Device_Link*, Device_Error* out, struct svc_req*) {
+  out->error = kNotSupported;
+  return TRUE;
+}
+bool_t device_intr_srq_1_svc(Device_SrqParms*, void*, struct svc_req*) { return TRUE; }
+
+// Results point into the server's own buffers: nothing to free.
+int device_core_1_freeresult(SVCXPRT*, xdrproc_t, caddr_t) { return 1; }
+int device_async_1_freeresult(SVCXPRT*, xdrproc_t, caddr_t) { return 1; }
+int device_intr_1_freeresult(SVCXPRT*, xdrproc_t, caddr_t) { return 1; }
+
+}  // extern "C"
