@@ -95,6 +95,7 @@ std::optional<std::string> Interpreter::TakeReply() {
 }
 
 void Interpreter::ReportError(ScpiCode code, std::string_view detail) {
+  if (errors_.Size() >= ErrorQueue::kCapacity) status_.NoteError(ScpiCode::QueueOverflow);
   errors_.Push(code, detail);
   status_.NoteError(code);
 }
