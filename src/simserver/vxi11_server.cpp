@@ -4,7 +4,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <rpc/pmap_clnt.h>
+#include <rpc/rpc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -84,8 +84,19 @@ Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::f
     ::close(fd);
     throw std::runtime_error("cannot create the VXI-11 RPC transport");
   }
-  ::pmap_unset(DEVICE_CORE, DEVICE_CORE_VERSION);
-  if (!::svc_register(transport_, DEVICE_CORE, DEVICE_CORE_VERSION, device_core_1, IPPROTO_TCP)) {
+  // Dispatch without the library's own port-mapper registration (it leaks),
+  // then one registration of exactly the address bound.
+  if (!::svc_register(transport_, DEVICE_CORE, DEVICE_CORE_VERSION, device_core_1, 0)) {
+    svc_destroy(transport_);
+    throw std::runtime_error("cannot set up the VXI-11 dispatch");
+  }
+  netconfig* config = ::getnetconfigent(bound.ss_family == AF_INET6 ? "tcp6" : "tcp");
+  netbuf where{length, length, &bound};
+  ::rpcb_unset(DEVICE_CORE, DEVICE_CORE_VERSION, nullptr);
+  const bool registered = config != nullptr && ::rpcb_set(DEVICE_CORE, DEVICE_CORE_VERSION, config, &where);
+  if (config != nullptr) ::freenetconfigent(config);
+  if (!registered) {
+    ::svc_unregister(DEVICE_CORE, DEVICE_CORE_VERSION);
     svc_destroy(transport_);
     throw std::runtime_error("cannot register VXI-11 with the port mapper (is rpcbind running?)");
   }
@@ -93,6 +104,7 @@ Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::f
 }
 
 Vxi11Server::~Vxi11Server() {
+  ::rpcb_unset(DEVICE_CORE, DEVICE_CORE_VERSION, nullptr);
   ::svc_unregister(DEVICE_CORE, DEVICE_CORE_VERSION);
   svc_destroy(transport_);
   g_server = nullptr;
