@@ -63,9 +63,6 @@ class Interpreter {
   // door) and sets its status bit.
   void ReportError(ScpiCode code, std::string_view detail = {});
 
-  // The status byte as a serial poll reads it: MAV while a reply is unread.
-  std::uint8_t StatusByte() const { return status_.StatusByte(HasReply(), errors_.Size() > 0); }
-
   ErrorQueue& Errors() { return errors_; }
   StatusModel& Status() { return status_; }
 

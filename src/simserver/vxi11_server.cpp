@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -101,9 +102,16 @@ Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::f
     throw std::runtime_error("cannot register VXI-11 with the port mapper (is rpcbind running?)");
   }
   g_server = this;
+  worker_ = std::thread([this] { Work(); });
 }
 
 Vxi11Server::~Vxi11Server() {
+  {
+    std::lock_guard<std::mutex> door(door_mutex_);
+    stopping_ = true;
+  }
+  door_changed_.notify_all();
+  worker_.join();
   ::rpcb_unset(DEVICE_CORE, DEVICE_CORE_VERSION, nullptr);
   ::svc_unregister(DEVICE_CORE, DEVICE_CORE_VERSION);
   svc_destroy(transport_);
@@ -132,7 +140,6 @@ long Vxi11Server::Admit(Device_Link link) const {
 }
 
 void Vxi11Server::CreateLink(const Create_LinkParms& in, Create_LinkResp& out) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);
   out = Create_LinkResp{};
   if (in.device == nullptr || ::strcasecmp(in.device, "inst0") != 0) {
     out.error = kDeviceNotAccessible;
@@ -144,50 +151,111 @@ void Vxi11Server::CreateLink(const Create_LinkParms& in, Create_LinkResp& out) {
   }
   const long link = next_link_++;
   links_.insert(link);
-  if (in.lockDevice) shared_.lock_holder = link;
-  shared_.analyzer.GetInterpreter().StartSession();
-  output_.clear();
-  output_at_ = 0;
+  DropMessages();
+  {
+    std::lock_guard<std::mutex> hold(shared_.mutex);
+    if (in.lockDevice) shared_.lock_holder = link;
+    shared_.analyzer.GetInterpreter().StartSession();
+  }
   out.error = kNoError;
   out.lid = link;
   out.abortPort = 0;
   out.maxRecvSize = kMaxRecvSize;
 }
 
-void Vxi11Server::Write(const Device_WriteParms& in, Device_WriteResp& out) {
+void Vxi11Server::DropMessages() {
+  std::lock_guard<std::mutex> door(door_mutex_);
+  input_.clear();
+  messages_.clear();
+  replies_.clear();
+  output_.clear();
+  output_at_ = 0;
+  ++epoch_;
+}
+
+void Vxi11Server::Report(sim::ScpiCode code, std::string_view detail) {
   std::lock_guard<std::mutex> hold(shared_.mutex);
+  shared_.analyzer.GetInterpreter().ReportError(code, detail);
+}
+
+void Vxi11Server::Work() {
+  std::unique_lock<std::mutex> door(door_mutex_);
+  for (;;) {
+    door_changed_.wait(door, [this] { return stopping_ || !messages_.empty(); });
+    if (stopping_) return;
+    const std::string message = std::move(messages_.front());
+    messages_.pop_front();
+    const std::uint64_t epoch = epoch_;
+    running_ = true;
+    door.unlock();
+    std::vector<std::string> replies;
+    {
+      std::lock_guard<std::mutex> hold(shared_.mutex);
+      sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+      interpreter.Input(message);
+      if (changed_) changed_();
+      while (std::optional<std::string> reply = interpreter.TakeReply()) replies.push_back(std::move(*reply));
+    }
+    door.lock();
+    running_ = false;
+    // A reply whose next message has already arrived is interrupted.
+    const bool interrupted = !replies.empty() && !messages_.empty();
+    if (epoch == epoch_ && !interrupted) {
+      for (std::string& reply : replies) replies_.push_back(std::move(reply));
+    }
+    door_changed_.notify_all();
+    if (epoch == epoch_ && interrupted) {
+      door.unlock();
+      Report(sim::ScpiCode::QueryInterrupted, "reply dropped by a new message");
+      door.lock();
+    }
+  }
+}
+
+void Vxi11Server::Write(const Device_WriteParms& in, Device_WriteResp& out) {
   out = Device_WriteResp{};
   out.error = Admit(in.lid);
   if (out.error != kNoError) return;
-  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
-  const bool reply_unread = interpreter.HasReply() || output_at_ < output_.size();
-  if (in.data.data_len > 0 && interpreter.AtMessageStart() && reply_unread) {
-    interpreter.ReportError(sim::ScpiCode::QueryInterrupted, "reply dropped by a new message");
-    interpreter.DropReplies();
-    output_.clear();
-    output_at_ = 0;
-  }
   const std::string_view data(in.data.data_val, in.data.data_len);
-  interpreter.Input(data);
-  if ((in.flags & kEndFlag) != 0 && (data.empty() || data.back() != '\n')) interpreter.Input("\n");
-  if (changed_) changed_();
+  bool interrupted = false;
+  {
+    std::lock_guard<std::mutex> door(door_mutex_);
+    if (!data.empty() && input_.empty() && (!replies_.empty() || output_at_ < output_.size())) {
+      interrupted = true;
+      replies_.clear();
+      output_.clear();
+      output_at_ = 0;
+    }
+    input_.append(data);
+    if ((in.flags & kEndFlag) != 0) {
+      if (input_.empty() || input_.back() != '\n') input_ += '\n';
+      messages_.push_back(std::move(input_));
+      input_.clear();
+      door_changed_.notify_all();
+    }
+  }
+  if (interrupted) Report(sim::ScpiCode::QueryInterrupted, "reply dropped by a new message");
   out.size = in.data.data_len;
 }
 
 void Vxi11Server::Read(const Device_ReadParms& in, Device_ReadResp& out) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);
   out = Device_ReadResp{};
   out.error = Admit(in.lid);
   if (out.error != kNoError) return;
-  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+  std::unique_lock<std::mutex> door(door_mutex_);
   if (output_at_ >= output_.size()) {
-    std::optional<std::string> reply = interpreter.TakeReply();
-    if (!reply) {
-      interpreter.ReportError(sim::ScpiCode::QueryUnterminated, "read with nothing to send");
+    const auto idle = [this] { return !running_ && messages_.empty(); };
+    door_changed_.wait_for(door, std::chrono::milliseconds(in.io_timeout),
+                           [&] { return !replies_.empty() || idle(); });
+    if (replies_.empty()) {
+      const bool nothing_to_send = idle();
+      door.unlock();
+      if (nothing_to_send) Report(sim::ScpiCode::QueryUnterminated, "read with nothing to send");
       out.error = kIoTimeout;
       return;
     }
-    output_ = std::move(*reply);
+    output_ = std::move(replies_.front());
+    replies_.pop_front();
     output_at_ = 0;
   }
   std::size_t size = std::min<std::size_t>(output_.size() - output_at_, std::max<unsigned long>(in.requestSize, 1));
@@ -214,27 +282,30 @@ void Vxi11Server::Read(const Device_ReadParms& in, Device_ReadResp& out) {
 }
 
 void Vxi11Server::ReadStatusByte(const Device_GenericParms& in, Device_ReadStbResp& out) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);
   out = Device_ReadStbResp{};
   out.error = links_.count(in.lid) == 0 ? kInvalidLink : kNoError;
   if (out.error != kNoError) return;
+  bool unread = false;
+  {
+    std::lock_guard<std::mutex> door(door_mutex_);
+    unread = !replies_.empty() || output_at_ < output_.size();
+  }
+  std::lock_guard<std::mutex> hold(shared_.mutex);
   sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
-  const bool unread = interpreter.HasReply() || output_at_ < output_.size();
   out.stb = interpreter.Status().StatusByte(unread, interpreter.Errors().Size() > 0);
 }
 
 long Vxi11Server::Clear(const Device_GenericParms& in) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);
   const long error = Admit(in.lid);
   if (error != kNoError) return error;
+  DropMessages();
+  std::lock_guard<std::mutex> hold(shared_.mutex);
   shared_.analyzer.GetInterpreter().Clear();
-  output_.clear();
-  output_at_ = 0;
   return kNoError;
 }
 
 long Vxi11Server::Lock(const Device_LockParms& in) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);
+  std::lock_guard<std::mutex> hold(shared_.mutex);  // the socket door reads the holder
   const long error = Admit(in.lid);
   if (error != kNoError) return error;
   shared_.lock_holder = in.lid;
@@ -263,10 +334,7 @@ long Vxi11Server::DestroyLink(Device_Link link) {
   return kNoError;
 }
 
-long Vxi11Server::Generic(Device_Link link) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);
-  return Admit(link);
-}
+long Vxi11Server::Generic(Device_Link link) { return Admit(link); }
 
 }  // namespace multitone::simserver
 
