@@ -1,6 +1,8 @@
 #include "link/vxi11_transport.h"
 
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -87,6 +89,13 @@ class Vxi11Transport : public Transport {
     const char* netid = host_.find(':') != std::string::npos ? "tcp6" : "tcp";
     client_ = ::clnt_create_timed(host_.c_str(), DEVICE_CORE, DEVICE_CORE_VERSION, netid, &limit);
     if (client_ == nullptr) Fail(what, Trimmed(::clnt_spcreateerror("")));
+    // A call of several fragments (a long command) leaves without waiting
+    // for acknowledgements.
+    int fd = -1;
+    if (clnt_control(client_, CLGET_FD, reinterpret_cast<char*>(&fd)) && fd >= 0) {
+      const int on = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
     Create_LinkParms parms{};
     parms.clientId = static_cast<long>(::getpid());
     parms.lockDevice = 0;

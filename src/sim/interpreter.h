@@ -51,14 +51,6 @@ class Interpreter {
   // device's clock stay as they are.
   void Clear();
 
-  // True when no part of a message has arrived since the last one ended.
-  bool AtMessageStart() const { return line_.empty() && !discarding_; }
-  // Drops the unread replies (a message exchange door's -410).
-  void DropReplies() {
-    replies_.clear();
-    pending_bytes_ = 0;
-  }
-
   // Queues an error found outside a command (the message exchange of a
   // door) and sets its status bit.
   void ReportError(ScpiCode code, std::string_view detail = {});

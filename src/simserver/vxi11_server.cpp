@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <rpc/rpc.h>
 #include <sys/socket.h>
@@ -80,7 +81,11 @@ Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::f
   socklen_t length = sizeof bound;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
   address_ = Describe(bound);
-  transport_ = ::svctcp_create(fd, 0, 0);
+  // Accepted connections inherit TCP_NODELAY: a reply of several fragments
+  // leaves without waiting for acknowledgements.
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  transport_ = ::svctcp_create(fd, kMaxRecvSize + 1024, kMaxRecvSize + 1024);
   if (transport_ == nullptr) {
     ::close(fd);
     throw std::runtime_error("cannot create the VXI-11 RPC transport");
