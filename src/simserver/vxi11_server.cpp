@@ -24,6 +24,7 @@ namespace {
 constexpr long kNoError = 0;
 constexpr long kDeviceNotAccessible = 3;
 constexpr long kInvalidLink = 4;
+constexpr long kParameterError = 5;
 constexpr long kLockedByAnother = 11;
 constexpr long kNoLockHeld = 12;
 constexpr long kIoTimeout = 15;
@@ -220,6 +221,7 @@ void Vxi11Server::Work() {
 void Vxi11Server::Write(const Device_WriteParms& in, Device_WriteResp& out) {
   out = Device_WriteResp{};
   out.error = Admit(in.lid);
+  if (out.error == kNoError && in.data.data_len > kMaxRecvSize) out.error = kParameterError;
   if (out.error != kNoError) return;
   const std::string_view data(in.data.data_val, in.data.data_len);
   bool interrupted = false;

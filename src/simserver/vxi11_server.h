@@ -2,6 +2,7 @@
 // The simulated analyzer over VXI-11: the core channel on the --bind
 // address and a port of the system's choosing, registered with the port
 // mapper (rpcbind) so that TCPIP::HOST::INSTR finds it. Device inst0 only;
+// a device_write of more than maxRecvSize bytes is a parameter error (5);
 // no abort or interrupt channel (create_link answers abortPort 0).
 //
 // Message exchange: a device_write with END ends a message (an LF is added

@@ -1,5 +1,6 @@
 // analyzer-sim --vxi11 and multitone over VXI-11 (TCPIP::127.0.0.1::INSTR):
-// a whole run gives the same memory strings as over the raw socket, and an
+// a whole run gives the same memory strings as over the raw socket, a long
+// command crosses in pieces as one message, and an
 // analyzer that goes away or stops answering ends the run in error 440
 // within the timeout. The core channel is found through the port mapper;
 // the fault cases register a proxy there in analyzer-sim's place.
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "link/vxi11/vxi11.h"
+#include "link/vxi11_transport.h"
 #include "simserver/rpc_fault_proxy.h"
 #include "simserver/server_process.h"
 #include "support/subprocess.h"
@@ -54,6 +56,20 @@ TEST(Vxi11Run, GivesTheSameMemoryStringsAsTheSocket) {
   const ProgramResult vxi11 = RunAgainst("TCPIP::127.0.0.1::INSTR");
   ASSERT_EQ(vxi11.exit_code, 0) << vxi11.err;
   EXPECT_EQ(MemoryStrings(server.Port()), over_socket);
+}
+
+// A text longer than the link's maxRecvSize leaves in several device_write
+// pieces, END on the last only: the analyzer sees one message.
+TEST(Vxi11Transport, ALongTextCrossesInPiecesAsOneMessage) {
+  ServerProcess server({"--vxi11"});
+  ASSERT_NE(server.Vxi11Port(), 0);
+  const std::string text(300 * 1024, 'x');
+  auto link = OpenVxi11Transport("127.0.0.1", "inst0", std::chrono::seconds(20));
+  link->Initialize("selfadjustment");
+  link->Write("syst:mem:str9 \"" + text + "\"");
+  link->Write("syst:mem:str9?;:syst:err?");
+  EXPECT_EQ(link->Read(), "\"" + text + "\";0,\"No error\"");
+  link->Close();
 }
 
 // Registers 127.0.0.1:port as the core channel with the port mapper.
