@@ -53,6 +53,9 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
   }
   app.add_option("--screen", options.screen_svg, "Write the display as an SVG file, rewritten when it changes")
       ->type_name("FILE.svg");
+  app.add_flag("--vxi11", options.vxi11,
+               "Also serve VXI-11 (core channel, device inst0) on the --bind address, registered "
+               "with the port mapper (rpcbind must be running): TCPIP::HOST::INSTR");
   app.add_flag("--realtime", options.realtime,
                "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
 

@@ -14,6 +14,7 @@ struct ServerOptions {
   sim::DeviceOptions device;
   std::string screen_svg;      // rewritten whenever the display changes
   bool realtime = false;       // an acquisition takes as long as a real one
+  bool vxi11 = false;          // also serve VXI-11, registered with the port mapper
 };
 
 // Parses argv into `options`. Returns an exit status when the program should
