@@ -13,8 +13,8 @@ void MeasurePitch(MeasurementRecord& record) {
   Query(record, "sens3:data?");
   // No plausibility test here: a reply that is not a number gives 0, and the
   // noise masks stop the run at their index limit.
-  record.PitchFactor =
-      CheckedDivide(LeadingNumberValue(record.LastResponse), 1000.0, "PitchFactor");
+  record.ReferenceReadingHz = LeadingNumberValue(record.LastResponse);
+  record.PitchFactor = CheckedDivide(record.ReferenceReadingHz, 1000.0, "PitchFactor");
   Link(record).Write("INP:FILT OFF");
 }
 

@@ -39,6 +39,7 @@ struct MeasurementRecord {
   // Tables indexed by tone 1..ToneCount; element 0 holds no tone.
   std::vector<GeneralValue> ToneFreqLeft;  // int16 Hz, then float64 once corrected
   std::vector<float> ToneFreqRight;        // float32 Hz, corrected in place
+  double ReferenceReadingHz = 0;           // the reference tone's frequency as read
   double PitchFactor = 0;                  // measured reference frequency / 1000
   std::vector<double> ToneBinLeft;         // bin of each corrected tone (whole numbers)
   std::vector<double> ToneBinRight;

@@ -31,8 +31,10 @@ constexpr std::array<RunStep, 13> kSteps = {{
 
 std::span<const RunStep> RunSteps() { return kSteps; }
 
-void RunMeasurement(MeasurementRecord& record) {
-  for (const RunStep& step : RunSteps()) {
+void RunMeasurement(MeasurementRecord& record, const BeforeStep& before_step) {
+  for (std::size_t index = 0; index < RunSteps().size(); ++index) {
+    const RunStep& step = RunSteps()[index];
+    if (before_step) before_step(index, step.name);
     try {
       step.perform(record);
     } catch (RunError& error) {

@@ -1,0 +1,66 @@
+#include "output/verdict_line.h"
+
+#include <cstdio>
+
+namespace multitone {
+namespace {
+
+std::string Short(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", value);
+  return text;
+}
+
+std::string WithUnit(double value, std::string_view unit) {
+  return Short(value) + " " + std::string(unit);
+}
+
+// "right signal_to_noise 55.2 dB < 58 dB", "left response 15000 Hz -7.1 dB < -6 dB".
+std::string Describe(const Measurement& m) {
+  std::string text;
+  if (!m.channel.empty()) text += std::string(m.channel) + " ";
+  text += std::string(m.figure);
+  if (m.tone != 0) text += " " + Short(m.nominal_hz) + " Hz";
+  if (!m.value) return text + " not defined";
+  const double v = *m.value;
+  text += " " + WithUnit(v, m.unit);
+  if (m.outcome == Outcome::Fail) {
+    if (m.low && v < *m.low) return text + " < " + WithUnit(*m.low, m.unit);
+    if (m.high && v > *m.high) return text + " > " + WithUnit(*m.high, m.unit);
+  } else if (m.outcome == Outcome::Marginal) {
+    const bool near_low = m.low && (!m.high || v - *m.low <= *m.high - v);
+    return text + " near " + (near_low ? "min " + WithUnit(*m.low, m.unit) : "max " + WithUnit(*m.high, m.unit));
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string OutcomeSummary(const UnitResult& unit, Outcome outcome) {
+  std::string summary;
+  for (const Measurement* m : unit.judgement.With(outcome)) {
+    if (!summary.empty()) summary += "; ";
+    summary += Describe(*m);
+  }
+  return summary;
+}
+
+std::string VerdictLine(const UnitResult& unit) {
+  const Verdict verdict = unit.judgement.verdict;
+  std::string line(VerdictName(verdict));
+  if (!unit.serial.empty()) line += " " + unit.serial;
+  std::string detail;
+  if (verdict == Verdict::Fail) {
+    detail = OutcomeSummary(unit, Outcome::Fail);
+    if (unit.results.error) detail += " (and " + unit.results.error->Line() + ")";
+  } else if (verdict == Verdict::Marginal) {
+    detail = OutcomeSummary(unit, Outcome::Marginal);
+  } else if (verdict == Verdict::Error && unit.results.error) {
+    detail = unit.results.error->Line();
+  }
+  if (!detail.empty()) line += ": " + detail;
+  if (unit.simulated) line += " [SIMULATED]";
+  return line;
+}
+
+}  // namespace multitone

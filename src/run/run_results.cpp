@@ -1,0 +1,149 @@
+#include "run/run_results.h"
+
+#include <algorithm>
+#include <array>
+
+#include "report/steps.h"
+#include "run/run_measurement.h"
+
+namespace multitone {
+namespace {
+
+struct FigureInfo {
+  std::string_view name;
+  std::string_view unit;
+};
+
+constexpr std::array<FigureInfo, kFigureCount> kFigureInfo = {{
+    {"total_level", "V"},
+    {"reference_level", "V"},
+    {"distortion", "%"},
+    {"crosstalk_100hz", "dB"},
+    {"crosstalk_10khz", "dB"},
+    {"noise", "V"},
+    {"signal_to_noise", "dB"},
+}};
+
+constexpr std::array<double, 16> kNominalLeftHz = {
+    30, 70, 100, 230, 480, 710, 1000, 1550, 2600, 4400, 7100, 9900, 12000, 15000, 18000, 20000};
+constexpr std::array<double, 16> kNominalRightHz = {
+    30, 70, 130, 230, 480, 710, 1000, 1550, 2600, 4400, 7100, 10100, 12000, 15000, 18000, 20000};
+
+// The sentinels stand where a figure could not be formed; they carry the
+// 16-bit integer kind, which no computed figure has.
+bool IsSentinel(const GeneralValue& value) { return value.Kind() == ValueKind::Int16; }
+
+FigureValue Defined(double value) { return {value, true}; }
+FigureValue FromGeneral(const GeneralValue& value) {
+  if (IsSentinel(value)) return {value.ToDouble(), false};
+  return Defined(value.ToDouble());
+}
+FigureValue Crosstalk(double value) { return {value, value != 240.0}; }
+
+// How far a run got: the index of the step that failed, or past the last.
+std::size_t StepsCompleted(const RunError* error) {
+  const auto steps = RunSteps();
+  if (error == nullptr) return steps.size();
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (steps[i].name == error->Step()) return i;
+  }
+  return 0;  // failed before any step
+}
+
+bool Ran(std::size_t completed, std::string_view step) {
+  const auto steps = RunSteps();
+  for (std::size_t i = 0; i < steps.size() && i < completed; ++i) {
+    if (steps[i].name == step) return true;
+  }
+  return false;
+}
+
+template <typename Table>
+double Entry(const Table& table, std::size_t index) {
+  if (index >= table.size()) return 0;
+  if constexpr (std::is_same_v<typename Table::value_type, GeneralValue>) {
+    return table[index].ToDouble();
+  } else {
+    return static_cast<double>(table[index]);
+  }
+}
+
+void FillTones(ChannelResults& channel, const std::array<double, 16>& nominal, bool planned,
+               bool responded, const auto& frequencies, const std::vector<GeneralValue>& responses) {
+  channel.tones.clear();
+  for (std::size_t i = 0; i < nominal.size(); ++i) {
+    ToneResult tone;
+    tone.tone = static_cast<int>(i) + 1;
+    tone.nominal_hz = nominal[i];
+    if (planned) tone.frequency_hz = Entry(frequencies, i + 1);
+    if (responded && i + 1 < responses.size()) tone.response_db = FromGeneral(responses[i + 1]);
+    channel.tones.push_back(tone);
+  }
+}
+
+}  // namespace
+
+std::string_view ChannelName(Channel channel) { return channel == Channel::Left ? "left" : "right"; }
+std::string_view FigureName(Figure figure) {
+  return kFigureInfo[static_cast<std::size_t>(figure)].name;
+}
+std::string_view FigureUnit(Figure figure) {
+  return kFigureInfo[static_cast<std::size_t>(figure)].unit;
+}
+
+std::string RunFailure::Line() const {
+  std::string line = "error " + std::to_string(number) + ": ";
+  if (!step.empty()) line += step + ": ";
+  return line + text;
+}
+
+RunResults BuildRunResults(const MeasurementRecord& record, const RunError* error) {
+  RunResults results;
+  const std::size_t completed = StepsCompleted(error);
+  results.complete = error == nullptr;
+  if (error != nullptr) {
+    results.error = RunFailure{static_cast<int>(error->Number()), error->Step(),
+                               error->Description().empty()
+                                   ? std::string(ErrorTitle(error->Number()))
+                                   : error->Description()};
+  }
+
+  if (Ran(completed, "MeasurePitch")) {
+    results.reference_frequency_hz = Defined(record.ReferenceReadingHz);
+    results.pitch_error = Defined(PitchErrorPercent(record));
+  }
+  const bool planned = Ran(completed, "BuildTonePlan");
+  const bool responded = Ran(completed, "ComputeToneResults");
+  FillTones(results.left, kNominalLeftHz, planned, responded, record.ToneFreqLeft,
+            record.ResponseLeft);
+  FillTones(results.right, kNominalRightHz, planned, responded, record.ToneFreqRight,
+            record.ResponseRight);
+
+  if (Ran(completed, "AcquireSpectra")) {
+    results.left[Figure::TotalLevel] = Defined(record.TotalLevelLeft);
+    results.right[Figure::TotalLevel] = Defined(record.TotalLevelRight);
+    results.left[Figure::ReferenceLevel] = Defined(record.RefLevelLeft);
+    results.right[Figure::ReferenceLevel] = Defined(record.RefLevelRight);
+  }
+  if (responded) {
+    // Crosstalk is read at tone 3 (100 Hz / 130 Hz) and tone 12 (9900 Hz /
+    // 10100 Hz), where the other channel has no tone of its own.
+    results.left[Figure::Crosstalk100Hz] = Crosstalk(Entry(record.CrosstalkLeft, 3));
+    results.left[Figure::Crosstalk10kHz] = Crosstalk(Entry(record.CrosstalkLeft, 12));
+    if (record.CrosstalkRight.size() > 12) {
+      results.right[Figure::Crosstalk100Hz] = FromGeneral(record.CrosstalkRight[3]);
+      results.right[Figure::Crosstalk10kHz] = FromGeneral(record.CrosstalkRight[12]);
+    }
+  }
+  if (Ran(completed, "ComputeDistortionAndNoise")) {
+    results.left[Figure::Distortion] = FromGeneral(record.DistortionLeft);
+    results.right[Figure::Distortion] = FromGeneral(record.DistortionRight);
+    results.left[Figure::Noise] = FromGeneral(record.NoiseLeft);  // int16 0: no bin counted
+    results.right[Figure::Noise] = Defined(record.NoiseRight);
+    results.left[Figure::SignalToNoise] = FromGeneral(record.SignalToNoiseLeft);
+    results.right[Figure::SignalToNoise] = FromGeneral(record.SignalToNoiseRight);
+  }
+  return results;
+}
+
+}  // namespace multitone

@@ -1,0 +1,172 @@
+#include "verdict/limits.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include <toml++/toml.h>
+
+#include "verdict/serial_pattern.h"
+#include "verdict/sha256.h"
+
+namespace multitone {
+namespace {
+
+// "FILE:LINE:COL: what" at a place in the file.
+[[noreturn]] void Fail(const std::string& file, const toml::source_region& where,
+                       const std::string& what) {
+  std::ostringstream line;
+  line << file << ':' << where.begin.line << ':' << where.begin.column << ": " << what;
+  throw LimitsError(line.str());
+}
+
+double Number(const std::string& file, const std::string& name, const toml::node& node) {
+  if (const auto value = node.value<double>(); value && (node.is_floating_point() || node.is_integer())) {
+    if (!std::isfinite(*value)) Fail(file, node.source(), name + " must be a finite number");
+    return *value;
+  }
+  Fail(file, node.source(), name + " must be a number");
+}
+
+std::string Text(const std::string& file, const std::string& name, const toml::node& node) {
+  if (const auto* text = node.as_string()) return text->get();
+  Fail(file, node.source(), name + " must be a text in quotes");
+}
+
+const toml::table& Table(const std::string& file, const std::string& name, const toml::node& node) {
+  if (const auto* table = node.as_table()) return *table;
+  Fail(file, node.source(), name + " must be a table ([" + name + "])");
+}
+
+// min, max and marginal of one table, over `base` (a channel's override
+// keeps what it does not give).
+FigureLimit ReadBounds(const std::string& file, const std::string& name, const toml::table& table,
+                       FigureLimit base, bool channels_allowed) {
+  for (const auto& [key, node] : table) {
+    const std::string k(key.str());
+    if (k == "min") {
+      base.min = Number(file, name + ".min", node);
+    } else if (k == "max") {
+      base.max = Number(file, name + ".max", node);
+    } else if (k == "marginal") {
+      base.marginal = Number(file, name + ".marginal", node);
+      if (base.marginal < 0) Fail(file, node.source(), name + ".marginal must not be negative");
+    } else if (channels_allowed && (k == "left" || k == "right")) {
+      Table(file, name + "." + k, node);  // read by the caller
+    } else {
+      Fail(file, key.source(), "unknown key '" + k + "' in [" + name + "] (expected min, max, marginal" +
+                                   std::string(channels_allowed ? ", left, right)" : ")"));
+    }
+  }
+  if (base.min && base.max && *base.min > *base.max) {
+    Fail(file, table.source(), name + ": min " + std::to_string(*base.min) + " is above max " +
+                                   std::to_string(*base.max));
+  }
+  return base;
+}
+
+std::vector<MaskPoint> ReadMask(const std::string& file, const toml::table& table) {
+  std::vector<MaskPoint> mask;
+  for (const auto& [key, node] : table) {
+    if (key.str() != "mask") {
+      Fail(file, key.source(), "unknown key '" + std::string(key.str()) + "' in [response] (expected mask)");
+    }
+    const auto* points = node.as_array();
+    if (points == nullptr) Fail(file, node.source(), "response.mask must be an array of [Hz, low dB, high dB]");
+    for (const auto& point : *points) {
+      const auto* triple = point.as_array();
+      if (triple == nullptr || triple->size() != 3) {
+        Fail(file, point.source(), "each response.mask point must be [Hz, low dB, high dB]");
+      }
+      MaskPoint p{Number(file, "the point's Hz", (*triple)[0]),
+                  Number(file, "the point's low dB", (*triple)[1]),
+                  Number(file, "the point's high dB", (*triple)[2])};
+      if (!(p.hz > 0)) Fail(file, (*triple)[0].source(), "a mask frequency must be above 0 Hz");
+      if (p.low_db > p.high_db) Fail(file, point.source(), "a mask point's low dB is above its high dB");
+      if (!mask.empty() && !(p.hz > mask.back().hz)) {
+        Fail(file, point.source(), "response.mask must be in ascending Hz");
+      }
+      mask.push_back(p);
+    }
+  }
+  return mask;
+}
+
+}  // namespace
+
+Limits ParseLimits(std::string_view content, const std::string& file) {
+  toml::table root;
+  try {
+    root = toml::parse(content, file);
+  } catch (const toml::parse_error& error) {
+    Fail(file, error.source(), std::string(error.description()));
+  }
+
+  Limits limits;
+  for (const auto& [key, node] : root) {
+    const std::string k(key.str());
+    if (k == "product") {
+      limits.product = Text(file, k, node);
+    } else if (k == "revision") {
+      limits.revision = Text(file, k, node);
+    } else if (k == "serial_pattern") {
+      limits.serial_pattern = Text(file, k, node);
+      if (const auto problem = PatternProblem(limits.serial_pattern)) {
+        Fail(file, node.source(), "serial_pattern is not a valid regular expression: " + *problem);
+      }
+    } else if (k == kPitchErrorName) {
+      limits.pitch_error = ReadBounds(file, k, Table(file, k, node), {}, false);
+    } else if (k == kResponseName) {
+      limits.response_mask = ReadMask(file, Table(file, k, node));
+    } else {
+      const auto figure = std::find_if(kFigures.begin(), kFigures.end(),
+                                       [&](Figure f) { return FigureName(f) == k; });
+      if (figure == kFigures.end()) Fail(file, key.source(), "unknown key '" + k + "'");
+      const toml::table& table = Table(file, k, node);
+      const FigureLimit both = ReadBounds(file, k, table, {}, true);
+      for (const Channel channel : kChannels) {
+        FigureLimit limit = both;
+        if (const auto* override_node = table.get(ChannelName(channel))) {
+          const std::string name = k + "." + std::string(ChannelName(channel));
+          limit = ReadBounds(file, name, Table(file, name, *override_node), both, false);
+        }
+        limits.figures[channel == Channel::Left ? 0 : 1][static_cast<std::size_t>(*figure)] = limit;
+      }
+    }
+  }
+  return limits;
+}
+
+LimitsSource LoadLimits(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw LimitsError(file + ": cannot read the limits file: " + std::strerror(errno));
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) throw LimitsError(file + ": cannot read the limits file: " + std::strerror(errno));
+  LimitsSource source;
+  source.file = file;
+  source.content = bytes.str();
+  source.sha256 = Sha256Hex(source.content);
+  source.limits = ParseLimits(source.content, file);
+  return source;
+}
+
+std::optional<std::pair<double, double>> MaskBoundsAt(const std::vector<MaskPoint>& mask, double hz) {
+  if (mask.empty() || !(hz >= mask.front().hz) || !(hz <= mask.back().hz)) return std::nullopt;
+  for (std::size_t i = 0; i < mask.size(); ++i) {
+    if (mask[i].hz == hz) return std::pair{mask[i].low_db, mask[i].high_db};
+    if (i + 1 < mask.size() && hz < mask[i + 1].hz) {
+      const MaskPoint& a = mask[i];
+      const MaskPoint& b = mask[i + 1];
+      const double t = std::log(hz / a.hz) / std::log(b.hz / a.hz);
+      return std::pair{a.low_db + t * (b.low_db - a.low_db), a.high_db + t * (b.high_db - a.high_db)};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace multitone
