@@ -6,14 +6,27 @@
 #include <csignal>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/analyzer_factory.h"
 #include "app/options.h"
+#include "app/subcommands.h"
 #include "run/run_measurement.h"
 
 int main(int argc, char** argv) {
   // A peer that closes the connection must show as an error, never kill us.
   std::signal(SIGPIPE, SIG_IGN);
+
+  if (argc > 1) {
+    for (const auto& command : multitone::Subcommands()) {
+      if (command.name != argv[1]) continue;
+      const std::string name = "multitone " + std::string(command.name);
+      std::vector<const char*> args(argv + 1, argv + argc);
+      args[0] = name.c_str();
+      return command.main(argc - 1, args.data());
+    }
+  }
 
   multitone::ProgramOptions options;
   if (const auto exit_status = multitone::ParseOptions(argc, argv, options)) return *exit_status;

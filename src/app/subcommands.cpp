@@ -2,11 +2,17 @@
 
 #include <array>
 
+#include "app/store_commands.h"
+
 namespace multitone {
 namespace {
 
 // One line per command; each command's parser lives in its own file.
-constexpr std::array<Subcommand, 0> kSubcommands = {{
+constexpr std::array<Subcommand, 4> kSubcommands = {{
+    {"history", "A unit's stored runs, newest first", HistoryCommand},
+    {"limits", "limits derive: a limits file drafted from golden units' stored runs", LimitsCommand},
+    {"stats", "Yield, verdict counts and the spread of every figure over stored runs", StatsCommand},
+    {"sync", "Forward the runs kept in the local spool to the PostgreSQL server", SyncCommand},
 }};
 
 }  // namespace

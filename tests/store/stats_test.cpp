@@ -116,7 +116,8 @@ TEST_P(StatsTest, FiguresMatchThoseComputedFromTheRuns) {
   std::size_t most = 0;
   for (const auto& [key, n] : fails) most = std::max(most, n);
   EXPECT_EQ(stats.most_failing.front().runs, most);
-  EXPECT_EQ(fails[{stats.most_failing.front().figure, stats.most_failing.front().channel}], most);
+  const FailCount& top = stats.most_failing.front();
+  EXPECT_EQ(fails[std::pair(top.figure, top.channel)], most);
 }
 
 INSTANTIATE_TEST_SUITE_P(Store, StatsTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),

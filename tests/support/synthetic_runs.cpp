@@ -30,7 +30,7 @@ constexpr std::array<double, 16> kToneHz = {31.5, 63,   100,  200,  400,  1000, 
 
 std::string IsoTime(long seconds) {
   const long day = seconds / 86400, rest = seconds % 86400;
-  char buffer[40];
+  char buffer[64];
   std::snprintf(buffer, sizeof buffer, "2026-11-%02ldT%02ld:%02ld:%02ld.000Z", 1 + day, rest / 3600,
                 rest / 60 % 60, rest % 60);
   return buffer;
