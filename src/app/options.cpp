@@ -27,6 +27,24 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   app.add_option("--screen", options.screen_svg,
                  "With the simulated analyzer: write its display as an SVG file")
       ->type_name("FILE.svg");
+  app.add_option("--limits", options.limits_file,
+                 "Judge the unit against the limits in this TOML file: one verdict line on stdout "
+                 "and the exit status 0 PASS/MARGINAL, 1 ERROR, 3 FAIL")
+      ->type_name("FILE");
+  app.add_option("--serial", options.serial,
+                 "The unit's serial number, 1 to 64 printable characters (\"-\": one line from "
+                 "standard input, as a barcode scanner types it)")
+      ->type_name("TEXT");
+  app.add_option("--station", options.station, "This station's name (default: the host name)")
+      ->type_name("NAME");
+  app.add_option("--operator", options.operator_name, "Who runs the station")->type_name("NAME");
+  app.add_option("--json", options.json_file,
+                 "Write the result document (JSON) to FILE, atomically (\"-\": stdout)")
+      ->type_name("FILE");
+  app.add_option("--junit", options.junit_file, "Write the result as JUnit XML")->type_name("FILE");
+  app.add_option("--report", options.report_file, "Write the result as one HTML page")
+      ->type_name("FILE.html");
+  app.add_flag("--quiet", options.quiet, "No progress line on a terminal");
   app.set_version_flag("--version", std::string("multitone ") + MULTITONE_VERSION);
 
   try {
@@ -40,6 +58,18 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   } catch (const CLI::ParseError& error) {
     std::cerr << "multitone: " << error.what() << "\n\n" << app.help();
     return 2;
+  }
+  options.analyzer_given = app.count("--analyzer") > 0;
+  // A station must never pass units on the simulator by mistake: everything
+  // that records or judges a unit needs the analyzer named explicitly.
+  if (!options.analyzer_given) {
+    for (const char* name : {"--limits", "--serial", "--json", "--junit", "--report"}) {
+      if (app.count(name) > 0) {
+        std::cerr << "multitone: " << name << " needs an explicit --analyzer (sim:... for the "
+                     "simulated analyzer)\n";
+        return 2;
+      }
+    }
   }
   return std::nullopt;
 }

@@ -10,6 +10,17 @@ struct ProgramOptions {
   int timeout_ms = 20000;      // bounds each analyzer operation as a whole
   bool trace = false;          // every link operation on stderr
   std::string screen_svg;      // embedded analyzer: where its display goes
+  bool analyzer_given = false; // --analyzer was on the command line
+
+  // A unit on a production line: its identity, its limits and the outputs.
+  std::string limits_file;     // --limits: judge the unit (verdict, exit status)
+  std::string serial;          // --serial ("-": one line from standard input)
+  std::string station;         // --station (default: the host name)
+  std::string operator_name;   // --operator
+  std::string json_file;       // --json ("-": standard output)
+  std::string junit_file;      // --junit
+  std::string report_file;     // --report (HTML)
+  bool quiet = false;          // no progress line on a terminal
 };
 
 // Parses argv into `options`. Returns an exit status when the program should

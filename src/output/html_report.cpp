@@ -30,8 +30,8 @@ std::string Row(const Measurement& m) {
 constexpr const char* kStyle = R"(
 body{font-family:sans-serif;margin:24px;color:#222}
 .banner{font-size:40px;font-weight:bold;padding:16px 24px;border-radius:8px;color:#fff}
-.PASS{background:#2e9d4a}.MARGINAL{background:#c98a00}.FAIL{background:#c62828}
-.ERROR{background:#e0a000;color:#222}.NOT_JUDGED{background:#667}
+.banner.PASS{background:#2e9d4a}.banner.MARGINAL{background:#c98a00}.banner.FAIL{background:#c62828}
+.banner.ERROR{background:#e0a000;color:#222}.banner.NOT_JUDGED{background:#667}
 .sim{display:inline-block;margin-left:16px;padding:2px 10px;border:3px solid #fff;font-size:28px}
 .detail{margin:8px 0 16px;font-size:16px}
 table{border-collapse:collapse;margin:12px 0}td,th{border:1px solid #ccc;padding:3px 8px}

@@ -38,9 +38,26 @@ std::string Describe(const Measurement& m) {
 
 std::string OutcomeSummary(const UnitResult& unit, Outcome outcome) {
   std::string summary;
-  for (const Measurement* m : unit.judgement.With(outcome)) {
+  const auto add = [&](const std::string& text) {
     if (!summary.empty()) summary += "; ";
-    summary += Describe(*m);
+    summary += text;
+  };
+  // A dead channel has no response at any tone: one entry per channel says
+  // so instead of fifteen.
+  int missing[2] = {0, 0};
+  for (const Measurement* m : unit.judgement.With(outcome)) {
+    if (m->figure == kResponseName && !m->value) {
+      ++missing[m->channel == ChannelName(Channel::Left) ? 0 : 1];
+    } else {
+      add(Describe(*m));
+    }
+  }
+  for (const Channel channel : kChannels) {
+    const int n = missing[channel == Channel::Left ? 0 : 1];
+    if (n > 0) {
+      add(std::string(ChannelName(channel)) + " response not defined at " + std::to_string(n) +
+          (n == 1 ? " tone" : " tones"));
+    }
   }
   return summary;
 }

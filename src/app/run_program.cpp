@@ -1,0 +1,97 @@
+#include "app/run_program.h"
+
+#include <iostream>
+#include <memory>
+
+#include "app/analyzer_factory.h"
+#include "app/progress_line.h"
+#include "app/unit_outputs.h"
+#include "output/verdict_line.h"
+#include "station/serial_number.h"
+#include "station/test_unit.h"
+
+namespace multitone {
+namespace {
+
+// --serial -: one line from standard input, as a barcode scanner types it.
+std::string ReadSerial(const std::string& serial) {
+  if (serial != "-") return serial;
+  std::string line;
+  std::getline(std::cin, line);
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  return line;
+}
+
+int ExitStatus(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::Pass:
+    case Verdict::Marginal:
+    case Verdict::NotJudged: return 0;
+    case Verdict::Error: return 1;
+    case Verdict::Fail: return 3;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int RunProgram(const ProgramOptions& options) {
+  if (!options.screen_svg.empty() && !EmbeddedAnalyzer::Serves(options.analyzer)) {
+    std::cerr << "multitone: --screen needs the simulated analyzer (--analyzer sim); "
+                 "a real analyzer shows its own display\n";
+    return 2;
+  }
+  StationSetup setup;
+  if (!options.limits_file.empty()) {
+    try {
+      setup.limits = LoadLimits(options.limits_file);
+    } catch (const LimitsError& error) {
+      std::cerr << "multitone: " << error.what() << '\n';
+      return 2;
+    }
+  }
+  const bool has_serial = !options.serial.empty();
+  const std::string serial = ReadSerial(options.serial);
+  if (has_serial) {
+    const std::string pattern = setup.limits ? setup.limits->limits.serial_pattern : "";
+    if (const auto problem = SerialProblem(serial, pattern)) {
+      std::cerr << "multitone: --serial: " << *problem << '\n';
+      return 2;
+    }
+  }
+
+  // Built by the run's first operation; kept to show its display afterwards.
+  std::shared_ptr<EmbeddedAnalyzer> embedded;
+  setup.create_analyzer = MakeAnalyzerFactory(options, &embedded);
+  setup.analyzer = options.analyzer.empty() ? "sim" : options.analyzer;
+  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer);
+  setup.station = options.station.empty() ? HostName() : options.station;
+  setup.operator_name = options.operator_name;
+
+  UnitResult unit;
+  {
+    ProgressLine progress(!options.quiet && !options.trace);
+    unit = TestUnit(setup, serial, [&](std::size_t index, std::size_t count, std::string_view step) {
+      progress.Show(index, count, step);
+    });
+  }
+  if (unit.results.error) std::cerr << unit.results.error->Line() << '\n';
+
+  int status = ExitStatus(unit.judgement.verdict);
+  const bool json_on_stdout = options.json_file == "-";
+  if (embedded) {
+    if (!options.screen_svg.empty() && !embedded->WriteScreenSvg(options.screen_svg)) {
+      std::cerr << "multitone: cannot write the screen to " << options.screen_svg << '\n';
+      if (status == 0) status = 1;
+    }
+    if (unit.results.complete && !json_on_stdout) std::cout << embedded->ScreenText() << std::flush;
+  }
+  for (const std::string& problem : WriteUnitOutputs(options, unit)) {
+    std::cerr << "multitone: " << problem << '\n';
+    if (status == 0) status = 1;
+  }
+  if (setup.limits) (json_on_stdout ? std::cerr : std::cout) << VerdictLine(unit) << std::endl;
+  return status;
+}
+
+}  // namespace multitone
