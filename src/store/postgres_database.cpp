@@ -13,6 +13,11 @@ namespace {
 std::string Trimmed(const char* message) {
   std::string text = message ? message : "";
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  // libpq's hints come on lines of their own: one line for stderr.
+  for (auto at = text.find("\n\t"); at != std::string::npos; at = text.find("\n\t", at)) {
+    text.replace(at, 2, " ");
+  }
+  for (char& c : text) c = c == '\n' ? ' ' : c;
   return text;
 }
 

@@ -24,12 +24,16 @@ std::vector<HistoryEntry> UnitHistory(Database& db, const std::string& serial) {
                              row.Text(6);
              }
            });
-  db.Query("SELECT m.run_id, m.figure, m.channel, m.tone FROM measurements m "
+  // A dead channel fails the response at most tones: one entry per channel.
+  db.Query("SELECT m.run_id, m.figure, m.channel, count(*), min(m.tone) FROM measurements m "
            "JOIN runs r ON r.run_id = m.run_id WHERE r.serial = $1 AND m.outcome = 'FAIL' "
-           "ORDER BY m.run_id, m.tone, m.channel, m.figure",
+           "GROUP BY m.run_id, m.figure, m.channel ORDER BY m.run_id, min(m.tone), m.channel, m.figure",
            {serial}, [&](const SqlRow& row) {
              std::string name = row.Text(2).empty() ? row.Text(1) : row.Text(2) + " " + row.Text(1);
-             if (row.Int(3) != 0) name += " tone " + std::to_string(row.Int(3));
+             if (row.Int(4) != 0) {
+               name += row.Int(3) == 1 ? " tone " + std::to_string(row.Int(4))
+                                       : " at " + std::to_string(row.Int(3)) + " tones";
+             }
              history[index.at(row.Text(0))].failing.push_back(std::move(name));
            });
   return history;

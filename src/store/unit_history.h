@@ -13,7 +13,8 @@ struct HistoryEntry {
   std::string station;
   std::string verdict;
   std::string error;                 // "error 440: AcquireSpectra: ..." or ""
-  std::vector<std::string> failing;  // "right signal_to_noise", "left response tone 3"
+  std::vector<std::string> failing;  // "right signal_to_noise", "left response tone 3",
+                                     // "right response at 15 tones"
 };
 
 std::vector<HistoryEntry> UnitHistory(Database& db, const std::string& serial);
