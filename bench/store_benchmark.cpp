@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -67,11 +68,16 @@ void Forward1000SpooledRuns(benchmark::State& state) {
 }
 BENCHMARK(Forward1000SpooledRuns)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// MULTITONE_BENCH_STATS_DB=PATH keeps the 100,000 runs in PATH for the next
+// time (making them takes minutes).
 void Stats100000Runs(benchmark::State& state) {
-  const std::string folder = TempFolder();
-  ResultsStore store(OpenSqlite(folder + "/results.db"));
+  const char* kept = std::getenv("MULTITONE_BENCH_STATS_DB");
+  const std::string folder = kept ? std::string() : TempFolder();
+  const std::string path = kept ? std::string(kept) : folder + "/results.db";
+  const bool made = kept && std::filesystem::exists(path);
+  ResultsStore store(OpenSqlite(path));
   std::mt19937_64 random(3);
-  for (long batch = 0; batch < 100; ++batch) {
+  for (long batch = 0; batch < (made ? 0 : 100); ++batch) {
     std::vector<StoredRun> runs;
     for (long k = 0; k < 1000; ++k) {
       const long i = batch * 1000 + k;
@@ -85,7 +91,7 @@ void Stats100000Runs(benchmark::State& state) {
     if (stats.runs != 100000) state.SkipWithError("not every run counted");
     benchmark::DoNotOptimize(stats.figures.data());
   }
-  std::filesystem::remove_all(folder);
+  if (!kept) std::filesystem::remove_all(folder);
 }
 BENCHMARK(Stats100000Runs)->Unit(benchmark::kMillisecond)->Iterations(3);
 

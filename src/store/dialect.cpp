@@ -7,7 +7,9 @@ namespace multitone {
 
 std::string WithTypes(Engine engine, std::string sql) {
   const bool pg = engine == Engine::Postgres;
-  const std::array<std::pair<std::string, std::string>, 4> types = {{
+  const std::array<std::pair<std::string, std::string>, 5> types = {{
+      // SQLite keeps a run's measurements together, in key order.
+      {"{CLUSTERED}", pg ? "" : " WITHOUT ROWID"},
       {"{TIME}", pg ? "TIMESTAMPTZ" : "TEXT"},
       {"{BOOL}", pg ? "BOOLEAN" : "INTEGER"},
       {"{JSON}", pg ? "JSONB" : "TEXT"},

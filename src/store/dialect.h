@@ -7,7 +7,8 @@
 
 namespace multitone {
 
-// Replaces {TIME}, {BOOL}, {JSON} and {DOUBLE} with the engine's types.
+// Replaces {TIME}, {BOOL}, {JSON} and {DOUBLE} with the engine's types, and
+// {CLUSTERED} after a table with its storage by primary key.
 std::string WithTypes(Engine engine, std::string sql);
 // Parameter $n holding an ISO time / a JSON text, as the engine takes it.
 std::string TimeParam(Engine engine, int n);

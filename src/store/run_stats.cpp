@@ -5,6 +5,8 @@
 #include <map>
 #include <utility>
 
+#include "run/run_results.h"
+
 namespace multitone {
 namespace {
 
@@ -43,57 +45,65 @@ void FirstPassYield(Database& db, const SqlCondition& where, RunStats& stats) {
   if (judged > 0) stats.first_pass_yield = static_cast<double>(passed) / static_cast<double>(judged);
 }
 
+// "FROM measurements m", joined with the runs only when the filter needs them.
+std::string MeasurementsOf(const SqlCondition& where) {
+  return where.params.empty() ? " FROM measurements m WHERE "
+                              : " FROM measurements m JOIN runs r ON r.run_id = m.run_id WHERE " +
+                                    where.sql + " AND ";
+}
+
 void FigureSpread(Database& db, const SqlCondition& where, RunStats& stats) {
-  const std::string from =
-      " FROM measurements m JOIN runs r ON r.run_id = m.run_id WHERE m.tone = 0 AND "
-      "m.value IS NOT NULL AND " + where.sql;
-  std::map<Key, FigureStats> figures;
-  db.Query("SELECT m.figure, m.channel, min(m.unit), count(*), avg(m.value), min(m.value), "
-           "max(m.value)" + from + " GROUP BY m.figure, m.channel",
-           where.params, [&](const SqlRow& row) {
-             FigureStats& f = figures[{row.Text(0), row.Text(1)}];
-             f.figure = row.Text(0);
-             f.channel = row.Text(1);
-             f.unit = row.Text(2);
-             f.n = static_cast<std::size_t>(row.Int(3));
-             f.mean = row.Double(4);
-             f.min = row.Double(5);
-             f.max = row.Double(6);
-           });
-  if (figures.empty()) return;
-
-  // The deviations from each mean in a second pass: a sum of squares less
-  // n·mean² loses the digits of a small spread around a large mean.
-  std::string means = "(VALUES ";
-  std::vector<SqlValue> params = where.params;
-  for (const auto& [key, f] : figures) {
-    const int n = static_cast<int>(params.size()) + 1;
-    if (means.size() > 8) means += ", ";
-    means += "($" + std::to_string(n) + ", $" + std::to_string(n + 1) + ", CAST($" +
-             std::to_string(n + 2) + " AS DOUBLE PRECISION))";
-    params.insert(params.end(), {f.figure, f.channel, f.mean});
+  std::vector<FigureStats> figures;
+  auto add = [&](std::string_view figure, std::string_view channel, std::string_view unit) {
+    FigureStats& f = figures.emplace_back();
+    f.figure = figure;
+    f.channel = channel;
+    f.unit = unit;
+  };
+  add(kPitchErrorName, "", kPitchErrorUnit);
+  for (const Channel channel : kChannels) {
+    for (const Figure figure : kFigures) add(FigureName(figure), ChannelName(channel), FigureUnit(figure));
   }
-  means += ")";
-  db.Query("SELECT m.figure, m.channel, sum((m.value - s.column3) * (m.value - s.column3))" +
-               from.substr(0, from.find(" WHERE")) + " JOIN " + means +
-               " s ON s.column1 = m.figure AND s.column2 = m.channel" +
-               from.substr(from.find(" WHERE")) + " GROUP BY m.figure, m.channel",
-           params, [&](const SqlRow& row) {
-             FigureStats& f = figures[{row.Text(0), row.Text(1)}];
-             if (f.n > 1) f.stddev = std::sqrt(row.Double(2) / static_cast<double>(f.n - 1));
-           });
-
-  // The limits in force: those of the newest selected run.
-  db.Query("SELECT m.figure, m.channel, m.low, m.high FROM measurements m WHERE m.tone = 0 AND "
-           "m.run_id = (SELECT r.run_id FROM runs r WHERE " + where.sql +
+  // The limits in force are those of the newest selected run; its values
+  // are also where the sums start from: sums of deviations from a value near
+  // the mean keep the digits of a small spread around a large mean.
+  std::map<Key, double> shifts;
+  db.Query("SELECT m.figure, m.channel, m.low, m.high, m.value FROM measurements m WHERE "
+           "m.tone = 0 AND m.run_id = (SELECT r.run_id FROM runs r WHERE " + where.sql +
                " ORDER BY r.started_at DESC, r.run_id DESC LIMIT 1)",
            where.params, [&](const SqlRow& row) {
-             const auto found = figures.find({row.Text(0), row.Text(1)});
-             if (found == figures.end()) return;
-             found->second.low = row.OptionalDouble(2);
-             found->second.high = row.OptionalDouble(3);
+             for (FigureStats& f : figures) {
+               if (f.figure != row.Text(0) || f.channel != row.Text(1)) continue;
+               f.low = row.OptionalDouble(2);
+               f.high = row.OptionalDouble(3);
+               shifts[{f.figure, f.channel}] = row.IsNull(4) ? 0 : row.Double(4);
+             }
            });
-  for (auto& [key, f] : figures) {
+  // One range of the (figure, channel, tone, value) index per figure.
+  const std::string from = MeasurementsOf(where);
+  for (FigureStats& f : figures) {
+    const double shift = shifts[{f.figure, f.channel}];
+    std::vector<SqlValue> params = where.params;
+    const std::string n = std::to_string(params.size() + 1);
+    const std::string c = std::to_string(params.size() + 2);
+    const std::string d = "(m.value - $" + std::to_string(params.size() + 3) + ")";
+    params.insert(params.end(), {f.figure, f.channel, shift});
+    double sum = 0, squares = 0;
+    db.Query("SELECT count(m.value), sum" + d + ", sum(" + d + " * " + d +
+                 "), min(m.value), max(m.value)" + from + "m.figure = $" + n +
+                 " AND m.channel = $" + c + " AND m.tone = 0 AND m.value IS NOT NULL",
+             params, [&](const SqlRow& row) {
+               f.n = static_cast<std::size_t>(row.Int(0));
+               if (f.n == 0) return;
+               sum = row.Double(1);
+               squares = row.Double(2);
+               f.min = row.Double(3);
+               f.max = row.Double(4);
+             });
+    if (f.n == 0) continue;
+    const double count = static_cast<double>(f.n);
+    f.mean = shift + sum / count;
+    if (f.n > 1) f.stddev = std::sqrt(std::max(0.0, (squares - sum * sum / count) / (count - 1)));
     if (f.stddev > 0 && (f.low || f.high)) {
       double distance = INFINITY;
       if (f.low) distance = std::min(distance, f.mean - *f.low);
@@ -102,17 +112,12 @@ void FigureSpread(Database& db, const SqlCondition& where, RunStats& stats) {
     }
     stats.figures.push_back(std::move(f));
   }
-  auto channel_rank = [](const std::string& channel) { return channel.empty() ? 0 : channel == "left" ? 1 : 2; };
-  std::stable_sort(stats.figures.begin(), stats.figures.end(),
-                   [&](const FigureStats& a, const FigureStats& b) {
-                     return channel_rank(a.channel) < channel_rank(b.channel);
-                   });
 }
 
 void MostFailing(Database& db, const SqlCondition& where, RunStats& stats) {
-  db.Query("SELECT m.figure, m.channel, count(DISTINCT m.run_id) AS n FROM measurements m "
-           "JOIN runs r ON r.run_id = m.run_id WHERE m.outcome = 'FAIL' AND " + where.sql +
-               " GROUP BY m.figure, m.channel ORDER BY n DESC, m.figure, m.channel LIMIT 10",
+  db.Query("SELECT m.figure, m.channel, count(DISTINCT m.run_id) AS n" + MeasurementsOf(where) +
+               "m.outcome = 'FAIL' GROUP BY m.figure, m.channel "
+               "ORDER BY n DESC, m.figure, m.channel LIMIT 10",
            where.params, [&](const SqlRow& row) {
              stats.most_failing.push_back(
                  {row.Text(0), row.Text(1), static_cast<std::size_t>(row.Int(2))});

@@ -37,7 +37,9 @@ struct RunStats {
   // The same over each serial's first selected run.
   std::size_t serials = 0;
   std::optional<double> first_pass_yield;
-  std::vector<FigureStats> figures;  // ordered by channel, then figure
+  // pitch_error, then per channel (left, right) the seven figures in run
+  // order; those without a defined value are left out.
+  std::vector<FigureStats> figures;
   std::vector<FailCount> most_failing;  // most first, at most 10
 };
 

@@ -45,8 +45,10 @@ CREATE TABLE IF NOT EXISTS measurements (
   low {DOUBLE},
   high {DOUBLE},
   outcome TEXT,
-  PRIMARY KEY (run_id, figure, channel, tone));
-CREATE INDEX IF NOT EXISTS measurements_figure ON measurements (figure, channel);
+  PRIMARY KEY (run_id, figure, channel, tone)){CLUSTERED};
+CREATE INDEX IF NOT EXISTS measurements_figure ON measurements (figure, channel, tone, value);
+CREATE INDEX IF NOT EXISTS measurements_failed ON measurements (figure, channel, run_id)
+  WHERE outcome = 'FAIL';
 )sql";
 
 std::optional<std::int64_t> StoredVersion(Database& db) {
