@@ -5,6 +5,7 @@ TEST_DIR  ?= build-test
 JOBS      ?= $(shell nproc)
 # Arguments handed to multitone by `make run`, e.g. make run ARGS="--trace".
 ARGS      ?=
+QUIET     := MAKEFLAGS=--no-print-directory
 
 .PHONY: all deps build run test bench fuzz clean
 
@@ -14,13 +15,15 @@ deps:
 	@scripts/install-deps
 
 # The two programs, multitone and analyzer-sim (the benchmarks build with
-# scripts/bench, the tests with `make test`).
+# scripts/bench, the tests with `make test`). Quiet: CMake's own progress
+# lines, without the inner make's directory chatter (QUIET, which a Ninja
+# build simply ignores).
 build: deps
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target multitone analyzer-sim
+	@$(QUIET) cmake --build $(BUILD_DIR) -j $(JOBS) --target multitone analyzer-sim
 
 run: build
-	$(BUILD_DIR)/multitone $(ARGS)
+	@$(BUILD_DIR)/multitone $(ARGS)
 
 # The test build turns warnings into errors and runs every test under
 # AddressSanitizer and UndefinedBehaviorSanitizer; then each fuzz target runs
@@ -28,7 +31,7 @@ run: build
 test: deps
 	@cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DMULTITONE_SANITIZE=ON -DMULTITONE_WERROR=ON > /dev/null
-	@cmake --build $(TEST_DIR) -j $(JOBS)
+	@$(QUIET) cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 	scripts/fuzz --smoke
 

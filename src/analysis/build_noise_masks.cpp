@@ -14,7 +14,7 @@ struct Window {
   std::string Text() const {
     if (number == 0) return kind;
     return std::string(kind) + " " + std::to_string(number) + " at bin " +
-           PlainNumberText(bin).substr(1);
+           WithoutPadding(PlainNumberText(bin));
   }
 };
 
@@ -80,7 +80,7 @@ void BuildNoiseMasks(MeasurementRecord& record) {
     // A window off the spectrum means the tone plan is far off: say what the
     // reference tone measured, the usual cause.
     throw RunError(error.Number(), error.Description() + "; the 1 kHz reference tone measured " +
-                                       PlainNumberText(record.PitchFactor * 1000).substr(1) + " Hz");
+                                       WithoutPadding(PlainNumberText(record.PitchFactor * 1000)) + " Hz");
   }
 }
 

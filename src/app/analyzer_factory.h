@@ -9,7 +9,8 @@
 namespace multitone {
 
 // The factory the record calls on the link's first use: "tcp://HOST[:PORT]"
-// for an analyzer over TCP, "sim[:OPTIONS]" or no address for the built-in
+// or a VISA resource string (link/visa_address.h) for an analyzer over TCP
+// or VXI-11, "sim[:OPTIONS]" or no address for the built-in
 // simulated analyzer, which lands in `*embedded` (when given) so the program
 // can show its display after the run. An address it cannot serve makes that
 // call fail with RunError 429.

@@ -83,7 +83,7 @@ std::string EmbeddedAnalyzer::ScreenText() const { return sim::ScreenText(analyz
 
 std::string EmbeddedAnalyzer::ScreenSvg() const { return sim::ScreenSvg(analyzer_->GetInstrument().State()); }
 
-bool EmbeddedAnalyzer::WriteScreenSvg(const std::string& path) const {
+std::string EmbeddedAnalyzer::WriteScreenSvg(const std::string& path) const {
   return sim::WriteFileAtomically(path, ScreenSvg());
 }
 

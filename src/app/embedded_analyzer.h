@@ -41,9 +41,9 @@ class EmbeddedAnalyzer {
   std::string ScreenText() const;
   // The display as an SVG picture.
   std::string ScreenSvg() const;
-  // Writes ScreenSvg() to `path` (via a temporary file and a rename); false
-  // when it cannot be written.
-  bool WriteScreenSvg(const std::string& path) const;
+  // Writes ScreenSvg() to `path` (via a temporary file and a rename). Returns
+  // an empty text, or why it could not be written.
+  std::string WriteScreenSvg(const std::string& path) const;
 
   sim::SimulatedAnalyzer& Simulator() { return *analyzer_; }
 

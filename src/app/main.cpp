@@ -2,11 +2,14 @@
 // exit status). "multitone NAME ..." runs one of the commands beside the run
 // (app/subcommands.h). With the built-in simulated analyzer (no --analyzer,
 // or --analyzer sim[:OPTIONS]) a completed run also shows the analyzer's
-// display on stdout; runs against a real analyzer stay silent on success.
+// display on stdout, under a first line that says it was simulated; runs
+// against a real analyzer stay silent on success. Output that cannot be
+// written makes the exit status 1.
 #include <csignal>
 #include <string_view>
 
 #include "app/options.h"
+#include "app/output_check.h"
 #include "app/run_program.h"
 #include "app/subcommands.h"
 
@@ -16,10 +19,12 @@ int main(int argc, char** argv) {
 
   if (argc > 1) {
     for (const multitone::Subcommand& command : multitone::Subcommands()) {
-      if (command.name == std::string_view(argv[1])) return command.main(argc - 1, argv + 1);
+      if (command.name == std::string_view(argv[1])) {
+        return multitone::CheckOutput(command.main(argc - 1, argv + 1));
+      }
     }
   }
   multitone::ProgramOptions options;
   if (const auto exit_status = multitone::ParseOptions(argc, argv, options)) return *exit_status;
-  return multitone::RunProgram(options);
+  return multitone::CheckOutput(multitone::RunProgram(options));
 }

@@ -3,7 +3,25 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "app/embedded_analyzer.h"
+#include "app/usage_error.h"
+#include "app/whole_number_check.h"
+#include "sim/atomic_file.h"
+#include "sim/device_options.h"
+
 namespace multitone {
+namespace {
+
+// Why the --screen file cannot be used; empty when it can.
+std::string ScreenProblem(const ProgramOptions& options) {
+  if (!EmbeddedAnalyzer::Serves(options.analyzer)) {
+    return "--screen needs the simulated analyzer (--analyzer sim); a real analyzer shows its own display";
+  }
+  const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg);
+  return why.empty() ? "" : "--screen: " + why;
+}
+
+}  // namespace
 
 std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOptions& options) {
   CLI::App app(
@@ -11,17 +29,22 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "Drives a two-channel audio analyzer over SCPI: measures the speed (pitch) error on\n"
       "the 1 kHz reference tone, takes one FFT of the 16-tone multitone signal, computes\n"
       "frequency response, crosstalk, distortion and signal-to-noise, and writes the\n"
-      "results back into the analyzer. Exit status: 0 done, 1 the run failed (one line\n"
-      "\"error N: Step: what went wrong\" on stderr), 2 bad command line.",
+      "results back into the analyzer; with --limits it judges the unit. Exit status: 0 done\n"
+      "(PASS or MARGINAL), 1 the run failed (one line \"error N: Step: what went wrong\" on\n"
+      "stderr), 2 bad command line, limits file or serial, 3 FAIL.\n"
+      "Other commands: multitone COMMAND --help, for COMMAND in: serve, history, stats,\n"
+      "limits, sync.",
       "multitone");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default), or sim[:OPTIONS] for "
-                 "the built-in simulated analyzer")
-      ->type_name("ADDRESS");
+                 "the built-in simulated analyzer (the default)")
+      ->type_name("ADDRESS")
+      ->check(CLI::Validator(
+          [](const std::string& address) { return address.empty() ? "empty analyzer address" : ""; }, ""));
   app.add_option("--timeout", options.timeout_ms,
                  "Longest wait for one analyzer operation, in milliseconds")
       ->type_name("MS")
-      ->check(CLI::Range(1, 24 * 3600 * 1000))
+      ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"))
       ->capture_default_str();
   app.add_flag("--trace", options.trace, "Show every analyzer operation on stderr as it happens");
   app.add_option("--screen", options.screen_svg,
@@ -54,6 +77,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
                  "(default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
       ->type_name("PATH");
   app.set_version_flag("--version", std::string("multitone ") + MULTITONE_VERSION);
+  app.footer("The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
+             sim::DeviceOptionsHelp());
 
   try {
     app.parse(argc, argv);
@@ -64,8 +89,12 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
     std::cout << "multitone " << MULTITONE_VERSION << '\n';
     return 0;
   } catch (const CLI::ParseError& error) {
-    std::cerr << "multitone: " << error.what() << "\n\n" << app.help();
-    return 2;
+    return UsageError(error.what(), std::cerr);
+  }
+  if (app.count("--screen") > 0) {
+    if (const std::string problem = ScreenProblem(options); !problem.empty()) {
+      return UsageError(problem, std::cerr);
+    }
   }
   options.analyzer_given = app.count("--analyzer") > 0;
   // A station must never pass units on the simulator by mistake: everything
@@ -73,9 +102,9 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   if (!options.analyzer_given) {
     for (const char* name : {"--limits", "--serial", "--json", "--junit", "--report"}) {
       if (app.count(name) > 0) {
-        std::cerr << "multitone: " << name << " needs an explicit --analyzer (sim:... for the "
-                     "simulated analyzer)\n";
-        return 2;
+        return UsageError(std::string(name) +
+                              " needs an explicit --analyzer (sim:... for the simulated analyzer)",
+                          std::cerr);
       }
     }
   }

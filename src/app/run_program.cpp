@@ -37,11 +37,6 @@ int ExitStatus(Verdict verdict) {
 }  // namespace
 
 int RunProgram(const ProgramOptions& options) {
-  if (!options.screen_svg.empty() && !EmbeddedAnalyzer::Serves(options.analyzer)) {
-    std::cerr << "multitone: --screen needs the simulated analyzer (--analyzer sim); "
-                 "a real analyzer shows its own display\n";
-    return 2;
-  }
   StationSetup setup;
   if (!options.limits_file.empty()) {
     try {
@@ -88,11 +83,18 @@ int RunProgram(const ProgramOptions& options) {
   int status = ExitStatus(unit.judgement.verdict);
   const bool json_on_stdout = options.json_file == "-";
   if (embedded) {
-    if (!options.screen_svg.empty() && !embedded->WriteScreenSvg(options.screen_svg)) {
-      std::cerr << "multitone: cannot write the screen to " << options.screen_svg << '\n';
-      if (status == 0) status = 1;
+    if (unit.results.complete && !json_on_stdout) {
+      std::cout << "Simulated analyzer ("
+                << (options.analyzer.empty() ? "no --analyzer given" : "--analyzer " + options.analyzer)
+                << ")\n"
+                << embedded->ScreenText();
     }
-    if (unit.results.complete && !json_on_stdout) std::cout << embedded->ScreenText() << std::flush;
+    if (!options.screen_svg.empty()) {
+      if (const std::string why = embedded->WriteScreenSvg(options.screen_svg); !why.empty()) {
+        std::cerr << "multitone: cannot write the screen: " << why << '\n';
+        if (status == 0) status = 1;
+      }
+    }
   }
   for (const std::string& problem : WriteUnitOutputs(options, unit)) {
     std::cerr << "multitone: " << problem << '\n';

@@ -82,4 +82,9 @@ std::string PlainNumberText(const GeneralValue& value) {
   throw RunError(ErrorNumber::TypeMismatch, "text where a number was expected");
 }
 
+std::string WithoutPadding(std::string number_text) {
+  if (!number_text.empty() && number_text.front() == ' ') number_text.erase(0, 1);
+  return number_text;
+}
+
 }  // namespace multitone

@@ -20,4 +20,8 @@ std::string PlainNumberText(std::int32_t value);
 // By the value's kind; empty is " 0"; text is RunError 13.
 std::string PlainNumberText(const GeneralValue& value);
 
+// The text without its padding: the leading blank of a positive number goes,
+// a minus stays ("syst:mem:str24", "-1000 Hz").
+std::string WithoutPadding(std::string number_text);
+
 }  // namespace multitone

@@ -1,12 +1,7 @@
 #include "link/reply_reader.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <cstring>
-
 #include "common/run_error.h"
-#include "link/analyzer_link.h"
+#include "link/block_decoder.h"
 
 namespace multitone {
 namespace {
@@ -15,31 +10,7 @@ namespace {
   throw RunError(ErrorNumber::AnalyzerOperationFailed, what + ": " + problem);
 }
 
-// A few bytes of what arrived, for a person to read in the error report.
-std::string Sample(const std::string& bytes, std::size_t from) {
-  constexpr std::size_t kShown = 24;
-  const std::size_t length = std::min(kShown, bytes.size() - from);
-  std::string shown = "\"";
-  for (const char c : EscapeForTrace(std::string_view(bytes).substr(from, length))) {
-    if (c == '"') shown += '\\';
-    shown += c;
-  }
-  shown += '"';
-  if (bytes.size() - from > kShown) shown += "...";
-  return shown;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-float LittleEndianFloat(const char* bytes) {
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-  const std::uint32_t bits = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-                             static_cast<std::uint32_t>(b[2]) << 16 |
-                             static_cast<std::uint32_t>(b[3]) << 24;
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
 
 }  // namespace
 
@@ -76,7 +47,7 @@ std::string ReplyReader::ReadLine(Deadline deadline, const std::string& what) {
     // "#" and a digit start a binary block, never a text reply: read as text
     // it would end at some byte of its data and leave the rest behind.
     if (Buffered() >= 2 && At(0) == '#' && IsDigit(At(1))) {
-      Fail(what, "expected a text reply, got a binary block " + Sample(buffer_, start_));
+      Fail(what, "expected a text reply, got a binary block " + SampleOf(Unread()));
     }
     const std::size_t end = buffer_.find('\n', start_ + scanned);
     if (end != std::string::npos && end - start_ <= kMaxReplyBytes) {
@@ -94,51 +65,28 @@ std::string ReplyReader::ReadLine(Deadline deadline, const std::string& what) {
 
 std::vector<float> ReplyReader::ReadBlock(Deadline deadline, const std::string& what) {
   Require(1, deadline, what, [] { return std::string(); });
-  if (At(0) != '#') {
-    Fail(what, "expected a binary block starting with '#', got " + Sample(buffer_, start_));
+  std::optional<BlockHeader> header;
+  while (!(header = ParseBlockHeader(Unread(), what))) {
+    const bool only_hash = Buffered() == 1;
+    Require(Buffered() + 1, deadline, what, [only_hash] {
+      return std::string(only_hash ? "block header ended after \"#\"" : "block header ended early");
+    });
   }
-  Require(2, deadline, what, [] { return std::string("block header ended after \"#\""); });
-  const char size_digit = At(1);
-  if (size_digit == '0') Fail(what, "indefinite-length block (#0) is not accepted");
-  if (size_digit < '1' || size_digit > '9') {
-    Fail(what, "malformed block header " + Sample(buffer_, start_));
-  }
-  const std::size_t digits = static_cast<std::size_t>(size_digit - '0');
-  Require(2 + digits, deadline, what, [] { return std::string("block header ended early"); });
-  std::size_t bytes = 0;
-  for (std::size_t i = 0; i < digits; ++i) {
-    const char c = At(2 + i);
-    if (!IsDigit(c)) Fail(what, "malformed block header " + Sample(buffer_, start_));
-    bytes = bytes * 10 + static_cast<std::size_t>(c - '0');
-  }
-  if (bytes > kMaxBlockBytes) {
-    Fail(what, "block of " + std::to_string(bytes) + " bytes is over the 16 MiB limit");
-  }
-  if (bytes % 4 != 0) {
-    Fail(what, "block of " + std::to_string(bytes) + " bytes is not a whole number of 32-bit floats");
-  }
-  const std::size_t header = 2 + digits;
-  const std::size_t total = header + bytes + 1;
+  const std::size_t bytes = header->data_bytes;
+  const std::size_t total = header->header_bytes + bytes + 1;
   while (Buffered() < total) {
-    const std::size_t have = Buffered() - header;
+    const std::size_t have = Buffered() - header->header_bytes;
     Require(Buffered() + 1, deadline, what, [have, bytes] {
       return have >= bytes ? "block of " + std::to_string(bytes) + " bytes not followed by a line feed"
                            : "block ended after " + std::to_string(have) + " of " +
                                  std::to_string(bytes) + " bytes";
     });
   }
-  if (At(header + bytes) != '\n') {
+  if (At(header->header_bytes + bytes) != '\n') {
     Fail(what, "block of " + std::to_string(bytes) + " bytes not followed by a line feed (got " +
-                   Sample(buffer_, start_ + header + bytes) + ")");
+                   SampleOf(Unread().substr(header->header_bytes + bytes)) + ")");
   }
-  std::vector<float> values(bytes / 4);
-  const char* data = buffer_.data() + start_ + header;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    values[i] = LittleEndianFloat(data + 4 * i);
-    if (!std::isfinite(values[i])) {
-      Fail(what, "value " + std::to_string(i) + " of the block is not a finite number");
-    }
-  }
+  std::vector<float> values = DecodeBlockData(Unread().substr(header->header_bytes, bytes), what);
   Consume(total);
   return values;
 }

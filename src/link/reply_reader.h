@@ -5,14 +5,15 @@
 // sentence that says what was seen; nothing malformed passes as data.
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "link/block_decoder.h"
 #include "link/byte_stream.h"
 
 namespace multitone {
 
 constexpr std::size_t kMaxReplyBytes = std::size_t{1} << 20;  // a line: 1 MiB
-constexpr std::size_t kMaxBlockBytes = std::size_t{16} << 20; // a block's data: 16 MiB
 
 class ReplyReader {
  public:
@@ -23,9 +24,8 @@ class ReplyReader {
   // `what` names the reply in error messages ("reply to sens3:data?").
   std::string ReadLine(Deadline deadline, const std::string& what);
 
-  // An IEEE 488.2 definite-length block: "#", a digit n of 1-9, n digits of
-  // byte count (a multiple of 4, at most 16 MiB), the bytes, then one LF. The
-  // bytes are little-endian IEEE 754 32-bit floats, every one finite.
+  // An IEEE 488.2 definite-length block (link/block_decoder.h) followed by
+  // one LF.
   std::vector<float> ReadBlock(Deadline deadline, const std::string& what);
 
   // Unread bytes held (for tests).
@@ -38,6 +38,7 @@ class ReplyReader {
   void Require(std::size_t count, Deadline deadline, const std::string& what, Progress progress);
   void Consume(std::size_t count);
   char At(std::size_t offset) const { return buffer_[start_ + offset]; }
+  std::string_view Unread() const { return std::string_view(buffer_).substr(start_); }
 
   ByteStream& stream_;
   std::string buffer_;     // bytes received; the unread ones start at start_

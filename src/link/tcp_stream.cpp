@@ -81,9 +81,9 @@ bool TcpStream::Wait(short events, Deadline deadline) {
   return ready > 0;
 }
 
-void TcpStream::FailTimedOut(const char* doing) {
+void TcpStream::FailTimedOut(const char* doing, std::string_view note) {
   Fail(std::string(doing) + " did not complete within the " + std::to_string(timeout_.count()) +
-       " ms timeout");
+       " ms timeout" + std::string(note));
 }
 
 void TcpStream::Send(std::string_view bytes, Deadline deadline) {
@@ -105,11 +105,18 @@ void TcpStream::Send(std::string_view bytes, Deadline deadline) {
 std::size_t TcpStream::Receive(std::span<char> buffer, Deadline deadline) {
   for (;;) {
     const ssize_t received = ::recv(fd_, buffer.data(), buffer.size(), 0);
-    if (received > 0) return static_cast<std::size_t>(received);
+    if (received > 0) {
+      received_any_ = true;
+      return static_cast<std::size_t>(received);
+    }
     if (received == 0) Fail("connection closed by the analyzer");
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) Fail(ConnectionLost(errno));
-    if (!Wait(POLLIN, deadline)) FailTimedOut("the reply");
+    if (!Wait(POLLIN, deadline)) {
+      FailTimedOut("the reply", received_any_ ? ""
+                                              : "; nothing at all has come back since connecting: the "
+                                                "analyzer may be busy with another client");
+    }
   }
 }
 

@@ -37,11 +37,13 @@ class TcpStream : public ByteStream {
       : fd_(fd), peer_(std::move(peer)), timeout_(timeout) {}
   // Waits for the socket to become ready for `events`; false on timeout.
   bool Wait(short events, Deadline deadline);
-  [[noreturn]] void FailTimedOut(const char* doing);
+  // `note` follows the message ("; ..."), or is empty.
+  [[noreturn]] void FailTimedOut(const char* doing, std::string_view note = "");
 
   int fd_;
   std::string peer_;
   std::chrono::milliseconds timeout_;
+  bool received_any_ = false;  // a reply that never starts may mean a busy analyzer
 };
 
 }  // namespace multitone

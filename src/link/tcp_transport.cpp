@@ -93,6 +93,12 @@ std::vector<ResolvedAddress> Resolve(const HostPort& where) {
 std::unique_ptr<Transport> OpenTcpTransport(std::string_view address,
                                             std::chrono::milliseconds timeout) {
   const HostPort where = ParseAddress(address);
+  return OpenTcpTransportTo(where.host, where.port, timeout);
+}
+
+std::unique_ptr<Transport> OpenTcpTransportTo(const std::string& host, int port,
+                                              std::chrono::milliseconds timeout) {
+  const HostPort where{host, port};
   const std::vector<ResolvedAddress> addresses = Resolve(where);
   const std::string peer = (where.host.find(':') != std::string::npos ? "[" + where.host + "]" : where.host) +
                            ":" + std::to_string(where.port);

@@ -3,6 +3,7 @@
 // given; an IPv6 host in brackets). The connection is opened by Initialize.
 #include <chrono>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "link/transport.h"
@@ -15,5 +16,11 @@ constexpr int kDefaultAnalyzerPort = 5025;
 // resolved.
 std::unique_ptr<Transport> OpenTcpTransport(std::string_view address,
                                             std::chrono::milliseconds timeout);
+
+// The same transport to a host and port already taken apart (a VISA
+// TCPIP::HOST::PORT::SOCKET address). Throws RunError 429 when the host
+// cannot be resolved.
+std::unique_ptr<Transport> OpenTcpTransportTo(const std::string& host, int port,
+                                              std::chrono::milliseconds timeout);
 
 }  // namespace multitone

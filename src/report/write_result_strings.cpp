@@ -10,7 +10,7 @@ namespace {
 // number follows "syst:mem:str" directly; each value brings its own leading
 // blank or minus, so nothing is put after the comma between left and right.
 void WriteMemoryString(MeasurementRecord& record, std::int16_t number, std::string_view contents) {
-  Link(record).Write("syst:mem:str" + PlainNumberText(std::int32_t{number}).substr(1) + " '" +
+  Link(record).Write("syst:mem:str" + WithoutPadding(PlainNumberText(std::int32_t{number})) + " '" +
                      std::string(contents) + "'");
 }
 

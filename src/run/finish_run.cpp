@@ -8,9 +8,7 @@ void FinishRun(MeasurementRecord& record) {
   // ToneCount + 8 as a 16-bit sum: "syst:mem:str24?". Neither reply is
   // evaluated; the analyzer only has to answer.
   const GeneralValue number = GeneralValue::Int16(record.ToneCount) + GeneralValue::Int16(8);
-  Query(record, "syst:mem:str" + PlainNumberText(number).substr(1) + "?");
-  // (A windowed host would let its message loop run once here; this program
-  // has no window, so there is nothing to process.)
+  Query(record, "syst:mem:str" + WithoutPadding(PlainNumberText(number)) + "?");
   Query(record, "syst:mem:str8?");
   Link(record).Close();
 }

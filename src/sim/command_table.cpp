@@ -39,17 +39,35 @@ std::size_t Choose(const Call& call, const std::array<std::string_view, N>& name
   return ChoiceParameter(call.At(0), names);
 }
 
-double InRange(double value, double low, double high, const Call& call) {
-  if (!(value >= low && value <= high)) throw ScpiFailure(ScpiCode::DataOutOfRange, call.At(0).text);
-  return value;
+// The ranges of the numeric settings; the defaults are the power-on values.
+constexpr NumericRange kAxisLimitRange{1e-3, 1e6, 0};  // default: the limit's own, below
+const NumericRange kReferenceRange{-1e3, 1e3, SweepTrace{}.reference};
+const NumericRange kAttenuationRange{0.0, 200.0, UserFilterSettings{}.attenuation_db};
+constexpr NumericRange kRegisterRange{0, 255, 0};
+
+// A status register value, 0 to 255, rounded to the nearest integer.
+std::uint8_t RegisterValue(const Call& call) {
+  return static_cast<std::uint8_t>(RangedParameter(call.At(0), Quantity::Plain, kRegisterRange) + 0.5);
 }
 
 // ---- Common commands ------------------------------------------------------
 
 void Identify(CommandContext& c, const Call&) { Answer(c, std::string(kIdentity)); }
 void Reset(CommandContext& c, const Call&) { c.instrument.ResetSettings(); }
-void ClearStatus(CommandContext& c, const Call&) { c.errors.Clear(); }
-void OperationComplete(CommandContext&, const Call&) {}
+void ClearStatus(CommandContext& c, const Call&) {
+  c.errors.Clear();
+  c.status.ClearEvents();
+}
+// Every operation is complete when the next command starts.
+void OperationComplete(CommandContext& c, const Call&) { c.status.NoteOperationComplete(); }
+void SetEventEnable(CommandContext& c, const Call& call) { c.status.SetEventEnable(RegisterValue(call)); }
+void QueryEventEnable(CommandContext& c, const Call&) { Answer(c, std::to_string(c.status.EventEnable())); }
+void QueryEvents(CommandContext& c, const Call&) { Answer(c, std::to_string(c.status.TakeEvents())); }
+void SetServiceEnable(CommandContext& c, const Call& call) { c.status.SetServiceEnable(RegisterValue(call)); }
+void QueryServiceEnable(CommandContext& c, const Call&) { Answer(c, std::to_string(c.status.ServiceEnable())); }
+void QueryStatusByte(CommandContext& c, const Call&) {
+  Answer(c, std::to_string(c.status.StatusByte(c.output_pending, c.errors.Size() > 0)));
+}
 void OperationCompleteQuery(CommandContext& c, const Call&) { Answer(c, "1"); }
 void Wait(CommandContext&, const Call&) {}  // every command completes before the next starts
 void SelfTest(CommandContext& c, const Call&) { Answer(c, "0"); }
@@ -57,6 +75,7 @@ void SelfTest(CommandContext& c, const Call&) { Answer(c, "0"); }
 // ---- System -----------------------------------------------------------------
 
 void NextError(CommandContext& c, const Call&) { Answer(c, c.errors.PopAnswer()); }
+void AllErrors(CommandContext& c, const Call&) { Answer(c, c.errors.PopAllAnswers()); }
 void ErrorCount(CommandContext& c, const Call&) { Answer(c, std::to_string(c.errors.Size())); }
 void Version(CommandContext& c, const Call&) { Answer(c, "1999.0"); }
 
@@ -139,7 +158,9 @@ void QueryAxisMode(CommandContext& c, const Call& call) {
 
 // argument 0: left limit, 1: right limit
 void SetAxisLimit(CommandContext& c, const Call& call) {
-  const double hz = InRange(NumberParameter(call.At(0), Quantity::Frequency), 1e-3, 1e6, call);
+  NumericRange range = kAxisLimitRange;
+  range.default_value = call.argument == 0 ? SweepGraph{}.x_left_hz : SweepGraph{}.x_right_hz;
+  const double hz = RangedParameter(call.At(0), Quantity::Frequency, range);
   SweepGraph& g = c.instrument.State().sweep;
   (call.argument == 0 ? g.x_left_hz : g.x_right_hz) = hz;
   c.instrument.DisplayChanged();
@@ -151,7 +172,7 @@ void QueryAxisLimit(CommandContext& c, const Call& call) {
 
 // argument: trace 0 (A) or 1 (B)
 void SetReference(CommandContext& c, const Call& call) {
-  const double volts = InRange(NumberParameter(call.At(0), Quantity::Voltage), -1e3, 1e3, call);
+  const double volts = RangedParameter(call.At(0), Quantity::Voltage, kReferenceRange);
   c.instrument.State().sweep.traces[static_cast<std::size_t>(call.argument)].reference = volts;
   c.instrument.DisplayChanged();
 }
@@ -204,8 +225,9 @@ void QueryUserFilterType(CommandContext& c, const Call& call) {
 // argument 0: lower edge, 1: upper edge
 void SetUserFilterEdge(CommandContext& c, const Call& call) {
   Suffix(call, 0, 1, 1);
-  const double hz = InRange(NumberParameter(call.At(0), Quantity::Frequency), 1.0,
-                            MeasurementEngine::kSampleRateHz / 2 * 0.95, call);
+  const NumericRange range{1.0, MeasurementEngine::kSampleRateHz / 2 * 0.95,
+                           call.argument == 0 ? UserFilterSettings{}.lower_hz : UserFilterSettings{}.upper_hz};
+  const double hz = RangedParameter(call.At(0), Quantity::Frequency, range);
   UserFilterSettings& f = SettingsOf(c).user_filter;
   (call.argument == 0 ? f.lower_hz : f.upper_hz) = hz;
 }
@@ -218,7 +240,7 @@ void QueryUserFilterEdge(CommandContext& c, const Call& call) {
 void SetUserFilterAttenuation(CommandContext& c, const Call& call) {
   Suffix(call, 0, 1, 1);
   SettingsOf(c).user_filter.attenuation_db =
-      InRange(NumberParameter(call.At(0), Quantity::Decibel), 0.0, 200.0, call);
+      RangedParameter(call.At(0), Quantity::Decibel, kAttenuationRange);
 }
 void QueryUserFilterAttenuation(CommandContext& c, const Call& call) {
   Suffix(call, 0, 1, 1);
@@ -325,9 +347,16 @@ constexpr Command kCommands[] = {
     {"*CLS", 0, 0, ClearStatus},
     {"*OPC", 0, 0, OperationComplete},
     {"*OPC?", 0, 0, OperationCompleteQuery},
+    {"*ESE", 1, 1, SetEventEnable},
+    {"*ESE?", 0, 0, QueryEventEnable},
+    {"*ESR?", 0, 0, QueryEvents},
+    {"*SRE", 1, 1, SetServiceEnable},
+    {"*SRE?", 0, 0, QueryServiceEnable},
+    {"*STB?", 0, 0, QueryStatusByte},
     {"*WAI", 0, 0, Wait},
     {"*TST?", 0, 0, SelfTest},
     {"SYSTem:ERRor[:NEXT]?", 0, 0, NextError},
+    {"SYSTem:ERRor:ALL?", 0, 0, AllErrors},
     {"SYSTem:ERRor:COUNt?", 0, 0, ErrorCount},
     {"SYSTem:VERSion?", 0, 0, Version},
     {"SYSTem:MEMory:STRing#", 1, 1, SetMemoryString},

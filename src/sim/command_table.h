@@ -12,6 +12,7 @@
 #include "sim/error_queue.h"
 #include "sim/header_pattern.h"
 #include "sim/instrument.h"
+#include "sim/status_model.h"
 
 namespace multitone::sim {
 
@@ -19,6 +20,8 @@ namespace multitone::sim {
 struct CommandContext {
   Instrument& instrument;
   ErrorQueue& errors;
+  StatusModel& status;
+  bool output_pending;               // replies of earlier messages unread (MAV)
   std::vector<std::string> answers;  // one per query of the message
 };
 

@@ -1,10 +1,12 @@
 #include "sim/device_options.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace multitone::sim {
 namespace {
@@ -29,12 +31,33 @@ double NumberValue(std::string_view key, std::string_view text) {
   return value;
 }
 
-void CheckRange(const char* name, double value, double low, double high, const char* unit) {
-  if (!(value >= low && value <= high)) {
+// The range of each numeric option, for the check and for the help text.
+struct Range {
+  const char* name;
+  double low;
+  double high;
+  const char* unit;
+};
+constexpr Range kSpeed{"speed", 0.5, 2.0, ""};
+constexpr Range kLevel{"level", 0.0, 10.0, " V"};
+constexpr Range kThd{"thd", 0.0, 30.0, " %"};
+constexpr Range kCrosstalk{"crosstalk", -200.0, 0.0, " dB"};
+constexpr Range kNoise{"noise", 0.0, 1.0, " V"};
+constexpr Range kHum{"hum", 0.0, 10.0, " V"};
+
+void CheckRange(const Range& range, double value) {
+  if (!(value >= range.low && value <= range.high)) {
     std::ostringstream message;
-    message << "option " << name << "=" << value << " is outside " << low << " to " << high << unit;
+    message << "option " << range.name << "=" << value << " is outside " << range.low << " to "
+            << range.high << range.unit;
     Bad(message.str());
   }
+}
+
+std::string RangeText(const Range& range) {
+  std::ostringstream text;
+  text << range.low << " to " << range.high << range.unit;
+  return text.str();
 }
 
 }  // namespace
@@ -60,18 +83,32 @@ std::string FaultNames() {
 }
 
 void ValidateDeviceOptions(const DeviceOptions& o) {
-  CheckRange("speed", o.speed, 0.5, 2.0, "");
-  CheckRange("level", o.level_v, 0.0, 10.0, " V");
-  CheckRange("thd", o.thd_percent, 0.0, 30.0, " %");
-  if (!(std::isinf(o.crosstalk_db) && o.crosstalk_db < 0)) {
-    CheckRange("crosstalk", o.crosstalk_db, -200.0, 0.0, " dB");
-  }
-  CheckRange("noise", o.noise_v, 0.0, 1.0, " V");
-  CheckRange("hum", o.hum_v, 0.0, 10.0, " V");
+  CheckRange(kSpeed, o.speed);
+  CheckRange(kLevel, o.level_v);
+  CheckRange(kThd, o.thd_percent);
+  if (!(std::isinf(o.crosstalk_db) && o.crosstalk_db < 0)) CheckRange(kCrosstalk, o.crosstalk_db);
+  CheckRange(kNoise, o.noise_v);
+  CheckRange(kHum, o.hum_v);
+}
+
+std::string DeviceOptionsHelp() {
+  const DeviceOptions d;
+  std::ostringstream text;
+  text << "  speed=" << RangeText(kSpeed) << " (" << d.speed << "): every frequency is multiplied by it\n"
+       << "  level=" << RangeText(kLevel) << " (" << d.level_v << "): RMS of each tone\n"
+       << "  thd=" << RangeText(kThd) << " (" << d.thd_percent << "): harmonics 2..9 of every tone\n"
+       << "  crosstalk=" << RangeText(kCrosstalk) << " or off (" << d.crosstalk_db
+       << "): each channel into the other\n"
+       << "  noise=" << RangeText(kNoise) << " (" << d.noise_v << "): white noise within 20 Hz..20 kHz\n"
+       << "  hum=" << RangeText(kHum) << " (" << d.hum_v << "): 50 Hz hum with its harmonics\n"
+       << "  fault=" << FaultNames() << " (" << FaultName(d.fault) << ")\n"
+       << "  seed=a whole number (" << d.seed << "): phases and noise\n";
+  return text.str();
 }
 
 DeviceOptions ParseDeviceOptions(std::string_view text) {
   DeviceOptions options;
+  std::vector<std::string_view> seen;
   while (!text.empty()) {
     const std::size_t comma = text.find(',');
     const std::string_view item = text.substr(0, comma);
@@ -83,6 +120,10 @@ DeviceOptions ParseDeviceOptions(std::string_view text) {
     }
     const std::string_view key = item.substr(0, equals);
     const std::string_view value = item.substr(equals + 1);
+    if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+      Bad("option " + std::string(key) + " is given more than once");
+    }
+    seen.push_back(key);
     if (key == "speed") {
       options.speed = NumberValue(key, value);
     } else if (key == "level") {

@@ -35,9 +35,14 @@ std::string FaultNames();
 // -inf), noise 0..1 V, hum 0..10 V.
 void ValidateDeviceOptions(const DeviceOptions& options);
 
+// One line per option for help texts: "  speed=0.5 to 2 (1): ...", with its
+// range and default, and the fault names.
+std::string DeviceOptionsHelp();
+
 // Parses "key=value,key=value" (empty: all defaults) over the defaults and
 // validates. "crosstalk=off" means none. Throws std::invalid_argument with
-// a message that names the unknown option or the malformed value.
+// a message that names the unknown option, the malformed value or an option
+// given twice.
 DeviceOptions ParseDeviceOptions(std::string_view text);
 
 // The options as that text again ("speed=1,level=0.1936,...").

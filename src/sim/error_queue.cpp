@@ -38,4 +38,10 @@ std::string ErrorQueue::PopAnswer() {
   return answer + "\"";
 }
 
+std::string ErrorQueue::PopAllAnswers() {
+  std::string answers = PopAnswer();
+  while (!entries_.empty()) answers += "," + PopAnswer();
+  return answers;
+}
+
 }  // namespace multitone::sim

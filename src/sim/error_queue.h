@@ -19,6 +19,9 @@ class ErrorQueue {
   // The oldest entry as SYST:ERR? answers it ("-113,\"Undefined header;FOO\""),
   // or 0,"No error" when empty; removes it.
   std::string PopAnswer();
+  // Every entry as SYST:ERR:ALL? answers it: the answers joined by ",",
+  // oldest first, or 0,"No error" when empty; empties the queue.
+  std::string PopAllAnswers();
   std::size_t Size() const { return entries_.size(); }
   void Clear() { entries_.clear(); }
 

@@ -34,7 +34,7 @@ void Interpreter::Input(std::string_view bytes) {
       if (end == std::string_view::npos) return;
       discarding_ = false;
     } else if (line_.size() + piece.size() > kMaxLineBytes) {
-      errors_.Push(ScpiCode::InputBufferOverrun, "line over " + std::to_string(kMaxLineBytes) + " bytes");
+      ReportError(ScpiCode::InputBufferOverrun, "line over " + std::to_string(kMaxLineBytes) + " bytes");
       line_.clear();
       line_.shrink_to_fit();
       if (end == std::string_view::npos) {
@@ -53,7 +53,7 @@ void Interpreter::Input(std::string_view bytes) {
 
 void Interpreter::Execute(std::string_view message) {
   if (!message.empty() && message.back() == '\r') message.remove_suffix(1);
-  CommandContext context{instrument_, errors_, {}};
+  CommandContext context{instrument_, errors_, status_, HasReply(), {}};
   std::vector<HeaderNode> path;
   for (const std::string_view text : SplitUnits(message)) {
     try {
@@ -61,7 +61,7 @@ void Interpreter::Execute(std::string_view message) {
       if (!ParseUnit(text, path, unit)) continue;
       Dispatch(unit, context);
     } catch (const ScpiFailure& failure) {
-      errors_.Push(failure.Code(), failure.Detail());
+      ReportError(failure.Code(), failure.Detail());
       if (IsCommandError(failure.Code())) break;  // the rest of the message cannot be trusted
     }
   }
@@ -77,7 +77,7 @@ void Interpreter::Execute(std::string_view message) {
 
 void Interpreter::PushReply(std::string reply) {
   if (pending_bytes_ + reply.size() > kMaxPendingBytes) {
-    errors_.Push(ScpiCode::QueryInterrupted, "unread replies discarded");
+    ReportError(ScpiCode::QueryInterrupted, "unread replies discarded");
     replies_.clear();
     pending_bytes_ = 0;
     if (reply.size() > kMaxPendingBytes) return;
@@ -92,6 +92,19 @@ std::optional<std::string> Interpreter::TakeReply() {
   replies_.pop_front();
   pending_bytes_ -= reply.size();
   return reply;
+}
+
+void Interpreter::ReportError(ScpiCode code, std::string_view detail) {
+  if (errors_.Size() >= ErrorQueue::kCapacity) status_.NoteError(ScpiCode::QueueOverflow);
+  errors_.Push(code, detail);
+  status_.NoteError(code);
+}
+
+void Interpreter::Clear() {
+  line_.clear();
+  discarding_ = false;
+  replies_.clear();
+  pending_bytes_ = 0;
 }
 
 void Interpreter::StartSession() {

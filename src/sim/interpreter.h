@@ -5,6 +5,8 @@
 // reply, joined by ";" and ended by one LF. The dispatcher matches headers
 // against the command table and owns the error queue.
 //
+// Errors set the IEEE 488.2 status bit of their class (sim/status_model.h).
+//
 // Bounds: a line over kMaxLineBytes is discarded up to its LF (-363); unread
 // replies over kMaxPendingBytes are discarded (-410); the error queue holds
 // ErrorQueue::kCapacity entries (-350). Nothing else grows with the input.
@@ -17,6 +19,7 @@
 #include "sim/error_queue.h"
 #include "sim/instrument.h"
 #include "sim/scpi_parser.h"
+#include "sim/status_model.h"
 
 namespace multitone::sim {
 
@@ -43,7 +46,17 @@ class Interpreter {
   // whatever clients came and went before it.
   void StartSession();
 
+  // Device clear (VXI-11 device_clear): a partial line and unread replies
+  // are dropped; settings, status registers, the error queue and the
+  // device's clock stay as they are.
+  void Clear();
+
+  // Queues an error found outside a command (the message exchange of a
+  // door) and sets its status bit.
+  void ReportError(ScpiCode code, std::string_view detail = {});
+
   ErrorQueue& Errors() { return errors_; }
+  StatusModel& Status() { return status_; }
 
  private:
   void Execute(std::string_view message);
@@ -51,6 +64,7 @@ class Interpreter {
 
   Instrument& instrument_;
   ErrorQueue errors_;
+  StatusModel status_;
   std::string line_;
   bool discarding_ = false;
   std::deque<std::string> replies_;

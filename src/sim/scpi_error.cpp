@@ -19,6 +19,7 @@ std::string_view ScpiText(ScpiCode code) {
     case ScpiCode::QueueOverflow: return "Queue overflow";
     case ScpiCode::InputBufferOverrun: return "Input buffer overrun";
     case ScpiCode::QueryInterrupted: return "Query INTERRUPTED";
+    case ScpiCode::QueryUnterminated: return "Query UNTERMINATED";
   }
   return "Unknown error";
 }

@@ -24,6 +24,7 @@ enum class ScpiCode : int {
   QueueOverflow = -350,
   InputBufferOverrun = -363,
   QueryInterrupted = -410,
+  QueryUnterminated = -420,
 };
 
 // "Undefined header", "No error", ...

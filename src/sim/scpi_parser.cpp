@@ -7,7 +7,8 @@ namespace {
 
 constexpr std::size_t kMaxSuffixDigits = 6;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// NUL counts as white space, as IEEE 488.2 reads it.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\0'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -84,6 +84,18 @@ double NumberParameter(const Parameter& parameter, Quantity quantity) {
   return value;
 }
 
+double RangedParameter(const Parameter& parameter, Quantity quantity, const NumericRange& range) {
+  if (!parameter.quoted) {
+    const std::string upper = UpperCase(parameter.text);
+    if (upper == "MIN" || upper == "MINIMUM") return range.low;
+    if (upper == "MAX" || upper == "MAXIMUM") return range.high;
+    if (upper == "DEF" || upper == "DEFAULT") return range.default_value;
+  }
+  const double value = NumberParameter(parameter, quantity);
+  if (!(value >= range.low && value <= range.high)) throw ScpiFailure(ScpiCode::DataOutOfRange, parameter.text);
+  return value;
+}
+
 bool BooleanParameter(const Parameter& parameter) {
   if (!parameter.quoted) {
     const std::string upper = UpperCase(parameter.text);

@@ -24,6 +24,17 @@ enum class Quantity {
 // unit that does not fit, -222 when it does not fit a double.
 double NumberParameter(const Parameter& parameter, Quantity quantity);
 
+// The range of a numeric setting and its power-on value.
+struct NumericRange {
+  double low;
+  double high;
+  double default_value;
+};
+
+// A number as NumberParameter reads it, or MINimum, MAXimum or DEFault (any
+// case) for the range's ends and its default; -222 outside the range.
+double RangedParameter(const Parameter& parameter, Quantity quantity, const NumericRange& range);
+
 // ON/OFF/1/0 (and any other number: non-zero is on). -224 otherwise.
 bool BooleanParameter(const Parameter& parameter);
 

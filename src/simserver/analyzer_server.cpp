@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include <ostream>
 
@@ -39,9 +40,9 @@ std::string Describe(const sockaddr* address) {
 }  // namespace
 
 AnalyzerServer::AnalyzerServer(const ServerOptions& options)
-    : options_(options), analyzer_(options.device) {
+    : options_(options), shared_(options.device) {
   if (options.realtime) {
-    analyzer_.GetInstrument().SetAcquisitionWait(
+    shared_.analyzer.GetInstrument().SetAcquisitionWait(
         [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); });
   }
   addrinfo hints{};
@@ -82,7 +83,10 @@ AnalyzerServer::~AnalyzerServer() {
 }
 
 void AnalyzerServer::Serve(int stop_fd, std::ostream& log) {
-  UpdateScreen(log);
+  {
+    std::lock_guard<std::mutex> hold(shared_.mutex);
+    UpdateScreen(log);
+  }
   for (;;) {
     pollfd fds[2] = {{listen_fd_, POLLIN, 0}, {stop_fd, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
@@ -100,8 +104,12 @@ void AnalyzerServer::Serve(int stop_fd, std::ostream& log) {
 }
 
 void AnalyzerServer::ServeClient(int client, int stop_fd, std::ostream& log) {
-  sim::Interpreter& interpreter = analyzer_.GetInterpreter();
-  interpreter.StartSession();
+  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+  {
+    std::unique_lock<std::mutex> hold(shared_.mutex);
+    if (!WaitForDeviceLock(hold, stop_fd)) return;
+    interpreter.StartSession();
+  }
   std::string buffer(kReceiveChunk, '\0');
   for (;;) {
     pollfd fds[2] = {{client, POLLIN, 0}, {stop_fd, POLLIN, 0}};
@@ -112,15 +120,30 @@ void AnalyzerServer::ServeClient(int client, int stop_fd, std::ostream& log) {
     if (fds[1].revents != 0) return;
     const ssize_t received = ::recv(client, buffer.data(), buffer.size(), 0);
     if (received <= 0) return;  // closed, or reset
-    interpreter.Input(std::string_view(buffer.data(), static_cast<std::size_t>(received)));
-    UpdateScreen(log);
-    while (std::optional<std::string> reply = interpreter.TakeReply()) {
-      if (!SendReply(client, *reply)) {
+    std::vector<std::string> replies;
+    {
+      std::unique_lock<std::mutex> hold(shared_.mutex);
+      if (!WaitForDeviceLock(hold, stop_fd)) return;
+      interpreter.Input(std::string_view(buffer.data(), static_cast<std::size_t>(received)));
+      UpdateScreen(log);
+      while (std::optional<std::string> reply = interpreter.TakeReply()) replies.push_back(std::move(*reply));
+    }
+    for (const std::string& reply : replies) {
+      if (!SendReply(client, reply)) {
         log << "analyzer-sim: client gone while a reply was sent (" << std::strerror(errno) << ")\n";
         return;
       }
     }
   }
+}
+
+bool AnalyzerServer::WaitForDeviceLock(std::unique_lock<std::mutex>& hold, int stop_fd) {
+  while (shared_.lock_holder != 0) {
+    shared_.unlocked.wait_for(hold, std::chrono::milliseconds(100));
+    pollfd stop{stop_fd, POLLIN, 0};
+    if (::poll(&stop, 1, 0) > 0) return false;
+  }
+  return true;
 }
 
 bool AnalyzerServer::SendReply(int client, const std::string& reply) {
@@ -138,11 +161,12 @@ bool AnalyzerServer::SendReply(int client, const std::string& reply) {
 
 void AnalyzerServer::UpdateScreen(std::ostream& log) {
   if (options_.screen_svg.empty()) return;
-  const sim::InstrumentState& state = analyzer_.GetInstrument().State();
+  const sim::InstrumentState& state = shared_.analyzer.GetInstrument().State();
   if (state.display_version == screen_version_) return;
   screen_version_ = state.display_version;
-  if (!sim::WriteFileAtomically(options_.screen_svg, sim::ScreenSvg(state))) {
-    log << "analyzer-sim: cannot write the screen to " << options_.screen_svg << "\n";
+  if (const std::string why = sim::WriteFileAtomically(options_.screen_svg, sim::ScreenSvg(state));
+      !why.empty()) {
+    log << "analyzer-sim: cannot write the screen: " << why << "\n";
   }
 }
 

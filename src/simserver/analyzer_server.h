@@ -6,10 +6,11 @@
 // dropped. The server has no thread of its own: Serve() runs the loop.
 #include <chrono>
 #include <iosfwd>
+#include <mutex>
 #include <string>
 
-#include "sim/simulated_analyzer.h"
 #include "simserver/server_options.h"
+#include "simserver/shared_analyzer.h"
 
 namespace multitone::simserver {
 
@@ -24,6 +25,12 @@ class AnalyzerServer {
   AnalyzerServer(const AnalyzerServer&) = delete;
   AnalyzerServer& operator=(const AnalyzerServer&) = delete;
 
+  // The analyzer, for the VXI-11 door to share.
+  SharedAnalyzer& Shared() { return shared_; }
+  // Rewrites the --screen file if the display changed (call with the
+  // analyzer's mutex held).
+  void UpdateScreen(std::ostream& log);
+
   // "127.0.0.1:5025", the address actually bound.
   const std::string& Address() const { return address_; }
 
@@ -35,10 +42,12 @@ class AnalyzerServer {
   // Runs one client's session; returns when it ends or a stop is asked for.
   void ServeClient(int client, int stop_fd, std::ostream& log);
   bool SendReply(int client, const std::string& reply);
-  void UpdateScreen(std::ostream& log);
+  // Waits, with the mutex held in `hold`, while a VXI-11 link holds the
+  // device lock; false when a stop is asked for meanwhile.
+  bool WaitForDeviceLock(std::unique_lock<std::mutex>& hold, int stop_fd);
 
   ServerOptions options_;
-  sim::SimulatedAnalyzer analyzer_;
+  SharedAnalyzer shared_;
   int listen_fd_ = -1;
   std::string address_;
   std::uint64_t screen_version_ = ~std::uint64_t{0};

@@ -4,12 +4,15 @@
 // on a bad command line.
 #include <csignal>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "sim/device_options.h"
 #include "simserver/analyzer_server.h"
 #include "simserver/server_options.h"
 #include "simserver/stop_signal.h"
+#include "simserver/vxi11_server.h"
 
 int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
@@ -20,9 +23,19 @@ int main(int argc, char** argv) {
   const int stop_fd = multitone::simserver::InstallStopSignal();
   try {
     multitone::simserver::AnalyzerServer server(options);
+    std::unique_ptr<multitone::simserver::Vxi11Server> vxi11;
+    if (options.vxi11) {
+      vxi11 = std::make_unique<multitone::simserver::Vxi11Server>(
+          server.Shared(), options.bind, [&server] { server.UpdateScreen(std::cerr); });
+    }
     std::cout << "analyzer-sim listening on " << server.Address() << "\n"
-              << "device: " << multitone::sim::DescribeDeviceOptions(options.device) << std::endl;
+              << "device: " << multitone::sim::DescribeDeviceOptions(options.device) << "\n";
+    if (vxi11) std::cout << "vxi11: core channel on " << vxi11->Address() << ", registered with the port mapper\n";
+    std::cout << std::flush;
+    std::thread vxi11_thread;
+    if (vxi11) vxi11_thread = std::thread([&vxi11, stop_fd] { vxi11->Serve(stop_fd); });
     server.Serve(stop_fd, std::cerr);
+    if (vxi11_thread.joinable()) vxi11_thread.join();
   } catch (const std::runtime_error& error) {
     std::cerr << "analyzer-sim: " << error.what() << '\n';
     return 1;

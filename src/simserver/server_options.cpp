@@ -4,6 +4,8 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "sim/atomic_file.h"
+
 namespace multitone::simserver {
 
 std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerOptions& options,
@@ -17,7 +19,14 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
       "analyzer-sim");
   app.add_option("--bind", options.bind, "Address to listen on")->capture_default_str();
   app.add_option("--port", options.port, "TCP port; 0 picks a free one (printed on stdout)")
-      ->check(CLI::Range(0, 65535))
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+              return "'" + text + "' is not a whole number (of a port)";
+            }
+            return text.size() > 5 || std::stoi(text) > 65535 ? text + " is not between 0 and 65535" : "";
+          },
+          ""))
       ->capture_default_str();
 
   // The device flags are handed to the same option parser as multitone's
@@ -44,8 +53,13 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
   }
   app.add_option("--screen", options.screen_svg, "Write the display as an SVG file, rewritten when it changes")
       ->type_name("FILE.svg");
+  app.add_flag("--vxi11", options.vxi11,
+               "Also serve VXI-11 (core channel, device inst0) on the --bind address, registered "
+               "with the port mapper (rpcbind must be running): TCPIP::HOST::INSTR");
   app.add_flag("--realtime", options.realtime,
                "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
+
+  app.set_version_flag("--version", std::string("analyzer-sim ") + MULTITONE_VERSION);
 
   try {
     app.parse(argc, argv);
@@ -61,11 +75,19 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
     } catch (const std::invalid_argument& error) {
       throw CLI::ValidationError(error.what());
     }
+    if (app.count("--screen") > 0) {
+      if (const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {
+        throw CLI::ValidationError("--screen", why);
+      }
+    }
   } catch (const CLI::CallForHelp&) {
     out << app.help();
     return 0;
+  } catch (const CLI::CallForVersion&) {
+    out << "analyzer-sim " << MULTITONE_VERSION << '\n';
+    return 0;
   } catch (const CLI::ParseError& error) {
-    err << "analyzer-sim: " << error.what() << "\n\n" << app.help();
+    err << "analyzer-sim: " << error.what() << "\nsee analyzer-sim --help\n";
     return 2;
   }
   return std::nullopt;

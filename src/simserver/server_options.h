@@ -14,11 +14,13 @@ struct ServerOptions {
   sim::DeviceOptions device;
   std::string screen_svg;      // rewritten whenever the display changes
   bool realtime = false;       // an acquisition takes as long as a real one
+  bool vxi11 = false;          // also serve VXI-11, registered with the port mapper
 };
 
 // Parses argv into `options`. Returns an exit status when the program should
-// end at once: 0 after --help, 2 after a bad argument (the message and the
-// usage are written to `err`).
+// end at once: 0 after --help or --version, 2 after a bad argument or a
+// --screen file that cannot be written (the cause and a pointer to --help
+// are written to `err`).
 std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerOptions& options,
                                       std::ostream& out, std::ostream& err);
 

@@ -1,6 +1,8 @@
 // BuildNoiseMasks: which bins may count as noise.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "analysis/steps.h"
 #include "common/run_error.h"
 #include "support/scripted_run.h"
@@ -44,6 +46,36 @@ TEST(BuildNoiseMasks, MarksTheWorkedRangesAtPitchFactorOne) {
   EXPECT_EQ(MarkedRanges(r.NoiseMaskRight), right);
   EXPECT_EQ(UnmarkedInBand(r, r.NoiseMaskLeft), 6352);
   EXPECT_EQ(UnmarkedInBand(r, r.NoiseMaskRight), 6342);
+}
+
+// A device off nominal speed moves every tone window but not the band
+// limits: both ends of the band stay excluded, and the masks differ only
+// where the two plans do (tones 3 and 12).
+TEST(BuildNoiseMasks, KeepsTheBandEdgesAndBothMasksAlikeOffNominalSpeed) {
+  for (const char* reference : {"985", "998.5", "1000", "1001.2", "1015"}) {
+    SCOPED_TRACE(reference);
+    AnalyzerScript script;
+    script.frequency = reference;
+    ScriptedRun run(script);
+    run.RunThrough("BuildNoiseMasks");
+    const MeasurementRecord& r = run.record;
+    for (const auto* mask : {&r.NoiseMaskLeft, &r.NoiseMaskRight}) {
+      EXPECT_EQ((*mask)[Bin(r.LowerLimitBin)], 1);
+      EXPECT_EQ((*mask)[Bin(r.UpperLimitBin)], 1);
+    }
+    const auto near_tone_3_or_12 = [&](double k) {
+      for (const int tone : {3, 12}) {
+        for (const double bin : {r.ToneBinLeft[tone], r.ToneBinRight[tone]}) {
+          if (std::abs(k - bin) <= r.GuardBins) return true;
+        }
+      }
+      return false;
+    };
+    for (std::size_t k = 0; k < r.NoiseMaskLeft.size(); ++k) {
+      if (near_tone_3_or_12(static_cast<double>(k))) continue;
+      ASSERT_EQ(r.NoiseMaskLeft[k], r.NoiseMaskRight[k]) << "bin " << k;
+    }
+  }
 }
 
 class MaskWindows : public ::testing::Test {

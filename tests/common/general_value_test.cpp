@@ -36,9 +36,22 @@ TEST(GeneralValue, ArithmeticTakesTheWiderKind) {
   EXPECT_EQ((V::Float32(1) + V::Int32(2)).Kind(), ValueKind::Float64);
 }
 
-TEST(GeneralValue, A16BitSumThatWouldOverflowWidensTo32Bits) {
-  const V sum = V::Int16(32767) + V::Int16(1);
-  EXPECT_EQ(sum, V::Int32(32768));
+TEST(GeneralValue, A16BitResultThatWouldOverflowWidensTo32Bits) {
+  struct Case {
+    const char* what;
+    V result;
+    V expected;  // value and kind
+  };
+  const Case table[] = {
+      {"32766 + 1", V::Int16(32766) + V::Int16(1), V::Int16(32767)},
+      {"32767 + 1", V::Int16(32767) + V::Int16(1), V::Int32(32768)},
+      {"-32767 - 1", V::Int16(-32767) - V::Int16(1), V::Int16(-32768)},
+      {"-32768 - 1", V::Int16(-32768) - V::Int16(1), V::Int32(-32769)},
+      {"181 * 181", V::Int16(181) * V::Int16(181), V::Int16(32761)},
+      {"200 * 200", V::Int16(200) * V::Int16(200), V::Int32(40000)},
+      {"-256 * 128", V::Int16(-256) * V::Int16(128), V::Int16(-32768)},
+  };
+  for (const Case& c : table) EXPECT_EQ(c.result, c.expected) << c.what;
   V count = V::Int16(0);
   for (int i = 0; i < 40000; ++i) count += V::Int16(1);
   EXPECT_EQ(count, V::Int32(40000));

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
 #include "common/run_error.h"
 
 namespace multitone {
@@ -55,9 +60,33 @@ TEST(LeadingNumberValue, GivesZeroForATextThatDoesNotStartWithANumber) {
   EXPECT_EQ(LeadingNumberValue("#18\x01\x02"), 0.0);
 }
 
-TEST(LeadingNumberValue, IgnoresTheHostsDecimalSeparator) {
-  // Whatever the host's number settings, "." is the separator.
+// The host's number settings with a decimal comma: a German locale generated
+// into a temporary folder (LOCPATH), so the host needs none installed.
+class DecimalCommaHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/multitone_locale_XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    const std::string command =
+        "localedef -c -i de_DE -f ISO-8859-1 '" + folder_ + "/de_DE' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ::setenv("LOCPATH", folder_.c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE"), nullptr);
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",") << "the host now writes 3,25";
+  }
+  void TearDown() override {
+    std::setlocale(LC_NUMERIC, "C");
+    ::unsetenv("LOCPATH");
+    if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  }
+  std::string folder_;
+};
+
+TEST_F(DecimalCommaHost, ReadsNumbersAsInTheCLocale) {
   EXPECT_EQ(LeadingNumberValue("3.25"), 3.25);
+  EXPECT_EQ(LeadingNumberValue("1.00120000E+03"), 1001.2);
+  EXPECT_EQ(LeadingNumberValue("3,25"), 3.0);
 }
 
 TEST(LeadingNumberValue, RefusesANumberTooLargeForA64BitFloat) {

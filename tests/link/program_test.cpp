@@ -147,7 +147,8 @@ TEST(ProgramEndToEnd, AnAnalyzerThatNeverAnswersEndsTheRunWithinTheTimeout) {
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.err,
             "error 440: ConfigureAnalyzer: reply to SENS:UNIT?: the reply did not complete within the "
-            "300 ms timeout\n");
+            "300 ms timeout; nothing at all has come back since connecting: the analyzer may be busy "
+            "with another client\n");
 }
 
 TEST(ProgramEndToEnd, ARefusedConnectionEndsTheRunWithOneErrorLine) {
@@ -171,21 +172,6 @@ TEST(ProgramEndToEnd, AMalformedAddressEndsTheRunWithError429) {
   const ProgramResult other = RunMultitone("serial:/dev/ttyS0");
   EXPECT_EQ(other.exit_code, 1);
   EXPECT_THAT(other.err, StartsWith("error 429: ConfigureAnalyzer: "));
-}
-
-TEST(ProgramEndToEnd, ABadArgumentExitsTwo) {
-  const std::vector<std::vector<std::string>> command_lines = {
-      {MULTITONE_BINARY, "--analyzer", "tcp://127.0.0.1", "--timeout", "0"},
-      {MULTITONE_BINARY, "--analyzer", "tcp://127.0.0.1", "--timeout", "soon"},
-      {MULTITONE_BINARY, "--analyzer", "tcp://127.0.0.1", "--no-such-option"},
-      {MULTITONE_BINARY, "--analyzer"},
-  };
-  for (const auto& argv : command_lines) {
-    SCOPED_TRACE(argv.back());
-    const ProgramResult result = RunProgram(argv, std::chrono::seconds(60));
-    EXPECT_EQ(result.exit_code, 2);
-    EXPECT_THAT(result.err, StartsWith("multitone: "));
-  }
 }
 
 }  // namespace

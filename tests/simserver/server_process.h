@@ -11,10 +11,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -25,7 +27,8 @@ namespace multitone::testing {
 class ServerProcess {
  public:
   // Starts ANALYZER_SIM_BINARY --port 0 with `arguments` and waits (up to
-  // `limit`) for its "listening on 127.0.0.1:PORT" line.
+  // `limit`) for its "listening on 127.0.0.1:PORT" line (and with --vxi11
+  // for its VXI-11 line too).
   explicit ServerProcess(const std::vector<std::string>& arguments = {},
                          std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     int out[2];
@@ -43,6 +46,7 @@ class ServerProcess {
     }
     ::close(out[1]);
     out_ = out[0];
+    const bool vxi11 = std::find(arguments.begin(), arguments.end(), "--vxi11") != arguments.end();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (port_ == 0 && std::chrono::steady_clock::now() < deadline) {
       pollfd p{out_, POLLIN, 0};
@@ -55,6 +59,17 @@ class ServerProcess {
       const auto end = output_.find('\n', at);
       if (at != std::string::npos && end != std::string::npos) {
         port_ = std::stoi(output_.substr(at + 23, end - at - 23));
+      }
+      if (port_ != 0 && vxi11 && vxi11_port_ == 0) {
+        // "vxi11: core channel on 127.0.0.1:PORT, ..." follows at once.
+        constexpr std::string_view kVxi11 = "core channel on 127.0.0.1:";
+        const auto v = output_.find(kVxi11);
+        const auto comma = output_.find(',', v);
+        if (v == std::string::npos || comma == std::string::npos) {
+          port_ = 0;  // keep reading
+          continue;
+        }
+        vxi11_port_ = std::stoi(output_.substr(v + kVxi11.size(), comma - v - kVxi11.size()));
       }
     }
   }
@@ -69,6 +84,8 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   int Port() const { return port_; }
+  // The VXI-11 core channel's port (with --vxi11).
+  int Vxi11Port() const { return vxi11_port_; }
   pid_t Pid() const { return pid_; }
   // Resident memory of the server in KiB, from /proc (0 when unreadable).
   long ResidentKib() const {
@@ -112,6 +129,7 @@ class ServerProcess {
   pid_t pid_ = -1;
   int out_ = -1;
   int port_ = 0;
+  int vxi11_port_ = 0;
   std::string output_;
   bool reaped_ = false;
   int exit_status_ = -1;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/scripted_analyzer.h"
+#include "support/scripted_analyzer.h"
 
 namespace multitone::testing {
 

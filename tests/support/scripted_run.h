@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "record/measurement_record.h"
-#include "link/scripted_analyzer.h"
+#include "support/scripted_analyzer.h"
 #include "support/run_script.h"
 
 namespace multitone::testing {

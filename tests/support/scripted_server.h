@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/scripted_analyzer.h"
+#include "support/scripted_analyzer.h"
 #include "support/loopback_server.h"
 
 namespace multitone::testing {

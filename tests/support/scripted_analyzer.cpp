@@ -1,4 +1,4 @@
-#include "link/scripted_analyzer.h"
+#include "support/scripted_analyzer.h"
 
 #include "common/run_error.h"
 

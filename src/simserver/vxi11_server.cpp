@@ -1,0 +1,431 @@
+#include "simserver/vxi11_server.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <rpc/rpc.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+extern "C" void device_core_1(struct svc_req* request, SVCXPRT* transport);
+
+namespace multitone::simserver {
+namespace {
+
+// VXI-11 error codes and flags.
+constexpr long kNoError = 0;
+constexpr long kDeviceNotAccessible = 3;
+constexpr long kInvalidLink = 4;
+constexpr long kParameterError = 5;
+constexpr long kLockedByAnother = 11;
+constexpr long kNoLockHeld = 12;
+constexpr long kIoTimeout = 15;
+constexpr Device_Flags kEndFlag = 0x08;
+constexpr Device_Flags kTermCharSet = 0x80;
+constexpr long kReasonRequestCount = 0x01;
+constexpr long kReasonTermChar = 0x02;
+constexpr long kReasonEnd = 0x04;
+
+Vxi11Server* g_server = nullptr;  // the one server the dispatch calls
+
+std::string Describe(const sockaddr_storage& address) {
+  char host[INET6_ADDRSTRLEN] = "?";
+  if (address.ss_family == AF_INET) {
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+    ::inet_ntop(AF_INET, &v4.sin_addr, host, sizeof host);
+    return std::string(host) + ":" + std::to_string(ntohs(v4.sin_port));
+  }
+  const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+  ::inet_ntop(AF_INET6, &v6.sin6_addr, host, sizeof host);
+  return "[" + std::string(host) + "]:" + std::to_string(ntohs(v6.sin6_port));
+}
+
+int Listen(const std::string& bind) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int status = ::getaddrinfo(bind.c_str(), "0", &hints, &found);
+  if (status != 0) throw std::runtime_error("cannot use address '" + bind + "': " + ::gai_strerror(status));
+  int fd = -1;
+  std::string problem = "no address to bind";
+  for (const addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+    fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    if (::bind(fd, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd, 8) != 0) {
+      problem = std::strerror(errno);
+      ::close(fd);
+      fd = -1;
+    }
+  }
+  ::freeaddrinfo(found);
+  if (fd < 0) throw std::runtime_error("cannot listen for VXI-11 on " + bind + ": " + problem);
+  return fd;
+}
+
+}  // namespace
+
+Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::function<void()> changed)
+    : shared_(shared), changed_(std::move(changed)) {
+  if (g_server != nullptr) throw std::runtime_error("one VXI-11 server per process");
+  const int fd = Listen(bind);
+  sockaddr_storage bound{};
+  socklen_t length = sizeof bound;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+  address_ = Describe(bound);
+  // Accepted connections inherit TCP_NODELAY: a reply of several fragments
+  // leaves without waiting for acknowledgements.
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  transport_ = ::svctcp_create(fd, kMaxRecvSize + 1024, kMaxRecvSize + 1024);
+  if (transport_ == nullptr) {
+    ::close(fd);
+    throw std::runtime_error("cannot create the VXI-11 RPC transport");
+  }
+  // Dispatch without the library's own port-mapper registration (it leaks),
+  // then one registration of exactly the address bound.
+  if (!::svc_register(transport_, DEVICE_CORE, DEVICE_CORE_VERSION, device_core_1, 0)) {
+    svc_destroy(transport_);
+    throw std::runtime_error("cannot set up the VXI-11 dispatch");
+  }
+  netconfig* config = ::getnetconfigent(bound.ss_family == AF_INET6 ? "tcp6" : "tcp");
+  netbuf where{length, length, &bound};
+  ::rpcb_unset(DEVICE_CORE, DEVICE_CORE_VERSION, nullptr);
+  const bool registered = config != nullptr && ::rpcb_set(DEVICE_CORE, DEVICE_CORE_VERSION, config, &where);
+  if (config != nullptr) ::freenetconfigent(config);
+  if (!registered) {
+    ::svc_unregister(DEVICE_CORE, DEVICE_CORE_VERSION);
+    svc_destroy(transport_);
+    throw std::runtime_error("cannot register VXI-11 with the port mapper (is rpcbind running?)");
+  }
+  g_server = this;
+  worker_ = std::thread([this] { Work(); });
+}
+
+Vxi11Server::~Vxi11Server() {
+  {
+    std::lock_guard<std::mutex> door(door_mutex_);
+    stopping_ = true;
+  }
+  door_changed_.notify_all();
+  worker_.join();
+  ::rpcb_unset(DEVICE_CORE, DEVICE_CORE_VERSION, nullptr);
+  ::svc_unregister(DEVICE_CORE, DEVICE_CORE_VERSION);
+  svc_destroy(transport_);
+  g_server = nullptr;
+}
+
+void Vxi11Server::Serve(int stop_fd) {
+  for (;;) {
+    std::vector<pollfd> fds(svc_pollfd, svc_pollfd + svc_max_pollfd);
+    fds.push_back({stop_fd, POLLIN, 0});
+    const int ready = ::poll(fds.data(), fds.size(), -1);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds.back().revents != 0) return;
+    fds.pop_back();
+    ::svc_getreq_poll(fds.data(), ready);
+  }
+}
+
+long Vxi11Server::Admit(Device_Link link) const {
+  if (links_.count(link) == 0) return kInvalidLink;
+  if (shared_.lock_holder != 0 && shared_.lock_holder != link) return kLockedByAnother;
+  return kNoError;
+}
+
+void Vxi11Server::CreateLink(const Create_LinkParms& in, Create_LinkResp& out) {
+  out = Create_LinkResp{};
+  if (in.device == nullptr || ::strcasecmp(in.device, "inst0") != 0) {
+    out.error = kDeviceNotAccessible;
+    return;
+  }
+  if (in.lockDevice && shared_.lock_holder != 0) {
+    out.error = kLockedByAnother;
+    return;
+  }
+  const long link = next_link_++;
+  links_.insert(link);
+  DropMessages();
+  {
+    std::lock_guard<std::mutex> hold(shared_.mutex);
+    if (in.lockDevice) shared_.lock_holder = link;
+    shared_.analyzer.GetInterpreter().StartSession();
+  }
+  out.error = kNoError;
+  out.lid = link;
+  out.abortPort = 0;
+  out.maxRecvSize = kMaxRecvSize;
+}
+
+void Vxi11Server::DropMessages() {
+  std::lock_guard<std::mutex> door(door_mutex_);
+  input_.clear();
+  messages_.clear();
+  replies_.clear();
+  output_.clear();
+  output_at_ = 0;
+  ++epoch_;
+}
+
+void Vxi11Server::Report(sim::ScpiCode code, std::string_view detail) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  shared_.analyzer.GetInterpreter().ReportError(code, detail);
+}
+
+void Vxi11Server::Work() {
+  std::unique_lock<std::mutex> door(door_mutex_);
+  for (;;) {
+    door_changed_.wait(door, [this] { return stopping_ || !messages_.empty(); });
+    if (stopping_) return;
+    const std::string message = std::move(messages_.front());
+    messages_.pop_front();
+    const std::uint64_t epoch = epoch_;
+    running_ = true;
+    door.unlock();
+    std::vector<std::string> replies;
+    {
+      std::lock_guard<std::mutex> hold(shared_.mutex);
+      sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+      interpreter.Input(message);
+      if (changed_) changed_();
+      while (std::optional<std::string> reply = interpreter.TakeReply()) replies.push_back(std::move(*reply));
+    }
+    door.lock();
+    running_ = false;
+    // A reply whose next message has already arrived is interrupted.
+    const bool interrupted = !replies.empty() && !messages_.empty();
+    if (epoch == epoch_ && !interrupted) {
+      for (std::string& reply : replies) replies_.push_back(std::move(reply));
+    }
+    door_changed_.notify_all();
+    if (epoch == epoch_ && interrupted) {
+      door.unlock();
+      Report(sim::ScpiCode::QueryInterrupted, "reply dropped by a new message");
+      door.lock();
+    }
+  }
+}
+
+void Vxi11Server::Write(const Device_WriteParms& in, Device_WriteResp& out) {
+  out = Device_WriteResp{};
+  out.error = Admit(in.lid);
+  if (out.error == kNoError && in.data.data_len > kMaxRecvSize) out.error = kParameterError;
+  if (out.error != kNoError) return;
+  const std::string_view data(in.data.data_val, in.data.data_len);
+  bool interrupted = false;
+  {
+    std::lock_guard<std::mutex> door(door_mutex_);
+    if (!data.empty() && input_.empty() && (!replies_.empty() || output_at_ < output_.size())) {
+      interrupted = true;
+      replies_.clear();
+      output_.clear();
+      output_at_ = 0;
+    }
+    input_.append(data);
+    if ((in.flags & kEndFlag) != 0) {
+      if (input_.empty() || input_.back() != '\n') input_ += '\n';
+      messages_.push_back(std::move(input_));
+      input_.clear();
+      door_changed_.notify_all();
+    }
+  }
+  if (interrupted) Report(sim::ScpiCode::QueryInterrupted, "reply dropped by a new message");
+  out.size = in.data.data_len;
+}
+
+void Vxi11Server::Read(const Device_ReadParms& in, Device_ReadResp& out) {
+  out = Device_ReadResp{};
+  out.error = Admit(in.lid);
+  if (out.error != kNoError) return;
+  std::unique_lock<std::mutex> door(door_mutex_);
+  if (output_at_ >= output_.size()) {
+    const auto idle = [this] { return !running_ && messages_.empty(); };
+    door_changed_.wait_for(door, std::chrono::milliseconds(in.io_timeout),
+                           [&] { return !replies_.empty() || idle(); });
+    if (replies_.empty()) {
+      const bool nothing_to_send = idle();
+      door.unlock();
+      if (nothing_to_send) Report(sim::ScpiCode::QueryUnterminated, "read with nothing to send");
+      out.error = kIoTimeout;
+      return;
+    }
+    output_ = std::move(replies_.front());
+    replies_.pop_front();
+    output_at_ = 0;
+  }
+  std::size_t size = std::min<std::size_t>(output_.size() - output_at_, std::max<unsigned long>(in.requestSize, 1));
+  long reason = 0;
+  if ((in.flags & kTermCharSet) != 0) {
+    const std::size_t at = output_.find(in.termChar, output_at_);
+    if (at != std::string::npos && at < output_at_ + size) {
+      size = at - output_at_ + 1;
+      reason |= kReasonTermChar;
+    }
+  }
+  piece_.assign(output_, output_at_, size);
+  output_at_ += size;
+  if (output_at_ >= output_.size()) {
+    reason |= kReasonEnd;
+    output_.clear();
+    output_at_ = 0;
+  } else if ((reason & kReasonTermChar) == 0) {
+    reason |= kReasonRequestCount;
+  }
+  out.reason = reason;
+  out.data.data_len = static_cast<u_int>(piece_.size());
+  out.data.data_val = piece_.data();
+}
+
+void Vxi11Server::ReadStatusByte(const Device_GenericParms& in, Device_ReadStbResp& out) {
+  out = Device_ReadStbResp{};
+  out.error = links_.count(in.lid) == 0 ? kInvalidLink : kNoError;
+  if (out.error != kNoError) return;
+  bool unread = false;
+  {
+    std::lock_guard<std::mutex> door(door_mutex_);
+    unread = !replies_.empty() || output_at_ < output_.size();
+  }
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+  out.stb = interpreter.Status().StatusByte(unread, interpreter.Errors().Size() > 0);
+}
+
+long Vxi11Server::Clear(const Device_GenericParms& in) {
+  const long error = Admit(in.lid);
+  if (error != kNoError) return error;
+  DropMessages();
+  std::lock_guard<std::mutex> hold(shared_.mutex);
+  shared_.analyzer.GetInterpreter().Clear();
+  return kNoError;
+}
+
+long Vxi11Server::Lock(const Device_LockParms& in) {
+  std::lock_guard<std::mutex> hold(shared_.mutex);  // the socket door reads the holder
+  const long error = Admit(in.lid);
+  if (error != kNoError) return error;
+  shared_.lock_holder = in.lid;
+  return kNoError;
+}
+
+long Vxi11Server::Unlock(Device_Link link) {
+  {
+    std::lock_guard<std::mutex> hold(shared_.mutex);
+    if (links_.count(link) == 0) return kInvalidLink;
+    if (shared_.lock_holder != link) return kNoLockHeld;
+    shared_.lock_holder = 0;
+  }
+  shared_.unlocked.notify_all();
+  return kNoError;
+}
+
+long Vxi11Server::DestroyLink(Device_Link link) {
+  {
+    std::lock_guard<std::mutex> hold(shared_.mutex);
+    if (links_.erase(link) == 0) return kInvalidLink;
+    if (shared_.lock_holder != link) return kNoError;
+    shared_.lock_holder = 0;
+  }
+  shared_.unlocked.notify_all();
+  return kNoError;
+}
+
+long Vxi11Server::Generic(Device_Link link) { return Admit(link); }
+
+}  // namespace multitone::simserver
+
+// ---- The procedures the generated dispatch (rpcgen -M) calls -----------------
+
+using multitone::simserver::g_server;
+namespace {
+constexpr long kNotSupported = 8;
+}  // namespace
+
+extern "C" {
+
+bool_t create_link_1_svc(Create_LinkParms* in, Create_LinkResp* out, struct svc_req*) {
+  g_server->CreateLink(*in, *out);
+  return TRUE;
+}
+bool_t device_write_1_svc(Device_WriteParms* in, Device_WriteResp* out, struct svc_req*) {
+  g_server->Write(*in, *out);
+  return TRUE;
+}
+bool_t device_read_1_svc(Device_ReadParms* in, Device_ReadResp* out, struct svc_req*) {
+  g_server->Read(*in, *out);
+  return TRUE;
+}
+bool_t device_readstb_1_svc(Device_GenericParms* in, Device_ReadStbResp* out, struct svc_req*) {
+  g_server->ReadStatusByte(*in, *out);
+  return TRUE;
+}
+bool_t device_trigger_1_svc(Device_GenericParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Generic(in->lid);
+  return TRUE;
+}
+bool_t device_clear_1_svc(Device_GenericParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Clear(*in);
+  return TRUE;
+}
+bool_t device_remote_1_svc(Device_GenericParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Generic(in->lid);
+  return TRUE;
+}
+bool_t device_local_1_svc(Device_GenericParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Generic(in->lid);
+  return TRUE;
+}
+bool_t device_lock_1_svc(Device_LockParms* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Lock(*in);
+  return TRUE;
+}
+bool_t device_unlock_1_svc(Device_Link* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->Unlock(*in);
+  return TRUE;
+}
+bool_t device_enable_srq_1_svc(Device_EnableSrqParms*, Device_Error* out, struct svc_req*) {
+  out->error = kNotSupported;
+  return TRUE;
+}
+bool_t device_docmd_1_svc(Device_DocmdParms*, Device_DocmdResp* out, struct svc_req*) {
+  *out = Device_DocmdResp{};
+  out->error = kNotSupported;
+  return TRUE;
+}
+bool_t destroy_link_1_svc(Device_Link* in, Device_Error* out, struct svc_req*) {
+  out->error = g_server->DestroyLink(*in);
+  return TRUE;
+}
+bool_t create_intr_chan_1_svc(Device_RemoteFunc*, Device_Error* out, struct svc_req*) {
+  out->error = kNotSupported;
+  return TRUE;
+}
+bool_t destroy_intr_chan_1_svc(void*, Device_Error* out, struct svc_req*) {
+  out->error = kNotSupported;
+  return TRUE;
+}
+// The abort and interrupt channels are not served; the dispatch that would
+// call these is never registered.
+bool_t device_abort_1_svc(Device_Link*, Device_Error* out, struct svc_req*) {
+  out->error = kNotSupported;
+  return TRUE;
+}
+bool_t device_intr_srq_1_svc(Device_SrqParms*, void*, struct svc_req*) { return TRUE; }
+
+// Results point into the server's own buffers: nothing to free.
+int device_core_1_freeresult(SVCXPRT*, xdrproc_t, caddr_t) { return 1; }
+int device_async_1_freeresult(SVCXPRT*, xdrproc_t, caddr_t) { return 1; }
+int device_intr_1_freeresult(SVCXPRT*, xdrproc_t, caddr_t) { return 1; }
+
+}  // extern "C"

@@ -1,0 +1,123 @@
+// analyzer-sim --vxi11 and multitone over VXI-11 (TCPIP::127.0.0.1::INSTR):
+// a whole run gives the same memory strings as over the raw socket, a long
+// command crosses in pieces as one message, and an
+// analyzer that goes away or stops answering ends the run in error 440
+// within the timeout. The core channel is found through the port mapper;
+// the fault cases register a proxy there in analyzer-sim's place.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <rpc/rpc.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "link/vxi11/vxi11.h"
+#include "link/vxi11_transport.h"
+#include "simserver/rpc_fault_proxy.h"
+#include "simserver/server_process.h"
+#include "support/subprocess.h"
+
+namespace multitone::testing {
+namespace {
+
+constexpr int kStrings = 8;
+
+std::vector<std::string> MemoryStrings(int port) {
+  Client client(port);
+  std::vector<std::string> strings;
+  for (int i = 1; i <= kStrings; ++i) {
+    client.Send("syst:mem:str" + std::to_string(i) + "?\n");
+    strings.push_back(client.ReadLine().value_or("(no reply)"));
+  }
+  return strings;
+}
+
+void ClearMemoryStrings(int port) {
+  Client client(port);
+  for (int i = 1; i <= kStrings; ++i) client.Send("syst:mem:str" + std::to_string(i) + " \"\"\n");
+  client.Send("*OPC?\n");
+  EXPECT_EQ(client.ReadLine(), "1");
+}
+
+ProgramResult RunAgainst(const std::string& address, int timeout_ms = 10000) {
+  return RunProgram({MULTITONE_BINARY, "--analyzer", address, "--timeout", std::to_string(timeout_ms)},
+                    std::chrono::milliseconds(timeout_ms + 20000));
+}
+
+TEST(Vxi11Run, GivesTheSameMemoryStringsAsTheSocket) {
+  ServerProcess server({"--vxi11", "--seed", "7", "--speed", "1.002"});
+  ASSERT_NE(server.Port(), 0);
+  const ProgramResult socket = RunAgainst("TCPIP::127.0.0.1::" + std::to_string(server.Port()) + "::SOCKET");
+  ASSERT_EQ(socket.exit_code, 0) << socket.err;
+  const std::vector<std::string> over_socket = MemoryStrings(server.Port());
+  ASSERT_NE(over_socket[0], "\"\"");
+
+  ClearMemoryStrings(server.Port());
+  const ProgramResult vxi11 = RunAgainst("TCPIP::127.0.0.1::INSTR");
+  ASSERT_EQ(vxi11.exit_code, 0) << vxi11.err;
+  EXPECT_EQ(MemoryStrings(server.Port()), over_socket);
+}
+
+// A text longer than the link's maxRecvSize leaves in several device_write
+// pieces, END on the last only: the analyzer sees one message.
+TEST(Vxi11Transport, ALongTextCrossesInPiecesAsOneMessage) {
+  ServerProcess server({"--vxi11"});
+  ASSERT_NE(server.Vxi11Port(), 0);
+  const std::string text(300 * 1024, 'x');
+  auto link = OpenVxi11Transport("127.0.0.1", "inst0", std::chrono::seconds(20));
+  link->Initialize("selfadjustment");
+  link->Write("syst:mem:str9 \"" + text + "\"");
+  link->Write("syst:mem:str9?;:syst:err?");
+  EXPECT_EQ(link->Read(), "\"" + text + "\";0,\"No error\"");
+  link->Close();
+}
+
+// Registers 127.0.0.1:port as the core channel with the port mapper.
+void Register(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  netbuf where{sizeof address, sizeof address, &address};
+  netconfig* config = ::getnetconfigent("tcp");
+  ASSERT_NE(config, nullptr);
+  ::rpcb_unset(DEVICE_CORE, DEVICE_CORE_VERSION, nullptr);
+  EXPECT_TRUE(::rpcb_set(DEVICE_CORE, DEVICE_CORE_VERSION, config, &where));
+  ::freenetconfigent(config);
+}
+
+constexpr int kFaultTimeoutMs = 2000;
+
+void ExpectError440(RpcFaultProxy::Fault fault, std::size_t calls) {
+  SCOPED_TRACE((fault == RpcFaultProxy::Fault::Cut ? "cut" : "stall") + std::string(" after ") +
+               std::to_string(calls) + " calls");
+  ServerProcess server({"--vxi11"});
+  ASSERT_NE(server.Port(), 0);
+  const int core = server.Vxi11Port();
+  ASSERT_GT(core, 0);
+  RpcFaultProxy proxy(core, calls, fault);
+  Register(proxy.Port());
+  const ProgramResult result = RunProgram(
+      {MULTITONE_BINARY, "--analyzer", "TCPIP::127.0.0.1::INSTR", "--timeout", std::to_string(kFaultTimeoutMs)},
+      // The run must end by its own timeout; this only bounds a hang.
+      std::chrono::milliseconds(kFaultTimeoutMs + 8000));
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_THAT(result.err, ::testing::MatchesRegex("error 440: [A-Za-z]+: [^\n]+\n"));
+  EXPECT_EQ(proxy.CallsPassed(), calls);
+  Register(core);
+}
+
+// Calls of a run: create_link, then device_write and device_read in turn
+// (about 55 in all). Cut at the link's creation, the first command, a
+// query's read, a block's write and read, and late in the report.
+TEST(Vxi11Run, ACutAtAnyPointEndsInError440) {
+  for (const std::size_t calls : {0u, 1u, 6u, 30u, 31u, 50u}) ExpectError440(RpcFaultProxy::Fault::Cut, calls);
+}
+
+TEST(Vxi11Run, AStallEndsInError440WithinTheTimeout) {
+  for (const std::size_t calls : {0u, 6u, 31u}) ExpectError440(RpcFaultProxy::Fault::Stall, calls);
+}
+
+}  // namespace
+}  // namespace multitone::testing
