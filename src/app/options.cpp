@@ -68,6 +68,14 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   app.add_option("--report", options.report_file, "Write the result as one HTML page")
       ->type_name("FILE.html");
   app.add_flag("--quiet", options.quiet, "No progress line on a terminal");
+  app.add_option("--results", options.results,
+                 "Store the run: sqlite:PATH (or a file ending in .db or .sqlite), or "
+                 "postgresql://... (password from PGPASSWORD or ~/.pgpass)")
+      ->type_name("URL");
+  app.add_option("--spool", options.spool,
+                 "With postgresql://: the local spool of runs not yet on the server "
+                 "(default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
+      ->type_name("PATH");
   app.set_version_flag("--version", std::string("multitone ") + MULTITONE_VERSION);
   app.footer("The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
              sim::DeviceOptionsHelp());

@@ -21,6 +21,10 @@ struct ProgramOptions {
   std::string junit_file;      // --junit
   std::string report_file;     // --report (HTML)
   bool quiet = false;          // no progress line on a terminal
+
+  // The results store: every run kept, whatever its verdict.
+  std::string results;         // --results URL (sqlite:PATH, postgresql://...)
+  std::string spool;           // --spool PATH: runs on their way to PostgreSQL
 };
 
 // Parses argv into `options`. Returns an exit status when the program should

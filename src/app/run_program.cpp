@@ -9,6 +9,7 @@
 #include "output/verdict_line.h"
 #include "station/serial_number.h"
 #include "station/test_unit.h"
+#include "store/store_unit.h"
 
 namespace multitone {
 namespace {
@@ -42,6 +43,13 @@ int RunProgram(const ProgramOptions& options) {
       setup.limits = LoadLimits(options.limits_file);
     } catch (const LimitsError& error) {
       std::cerr << "multitone: " << error.what() << '\n';
+      return 2;
+    }
+  }
+  const RunStorage storage{options.results, options.spool};
+  if (!options.results.empty()) {
+    if (const std::string wrong = CheckResultsUrl(options.results); !wrong.empty()) {
+      std::cerr << "multitone: " << wrong << '\n';
       return 2;
     }
   }
@@ -92,7 +100,26 @@ int RunProgram(const ProgramOptions& options) {
     std::cerr << "multitone: " << problem << '\n';
     if (status == 0) status = 1;
   }
-  if (setup.limits) (json_on_stdout ? std::cerr : std::cout) << VerdictLine(unit) << std::endl;
+  // Kept before the verdict is shown: a result that cannot be stored is no PASS.
+  std::string not_stored;
+  if (!options.results.empty()) not_stored = KeepUnit(storage, unit);
+  if (!not_stored.empty()) {
+    std::cerr << "multitone: the result was not stored: " << not_stored << '\n';
+    if (status == 0) status = 1;
+  }
+  if (setup.limits) {
+    const bool passed = unit.judgement.verdict == Verdict::Pass || unit.judgement.verdict == Verdict::Marginal;
+    (json_on_stdout ? std::cerr : std::cout)
+        << (passed && !not_stored.empty() ? "ERROR " + unit.serial + ": result not stored"
+                                           : VerdictLine(unit))
+        << std::endl;
+  }
+  // The verdict does not wait for the server.
+  if (!options.results.empty() && not_stored.empty()) {
+    if (const std::string local = ForwardKeptRuns(storage); !local.empty()) {
+      std::cerr << "multitone: " << local << '\n';
+    }
+  }
   return status;
 }
 

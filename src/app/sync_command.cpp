@@ -1,0 +1,36 @@
+// multitone sync: forwards the runs a station kept in its spool while the
+// PostgreSQL server could not be reached. Exit 0 when the spool is empty
+// afterwards, 1 when runs are left (the reason on stderr).
+#include <iostream>
+
+#include "app/command_line.h"
+#include "app/store_commands.h"
+#include "store/run_storage.h"
+
+namespace multitone {
+
+int SyncCommand(int argc, const char* const* argv) {
+  RunStorage storage;
+  CLI::App app("Forward the runs kept in the local spool to the PostgreSQL server.",
+               "multitone sync");
+  app.add_option("--results", storage.results, "The server: postgresql://...")
+      ->type_name("URL")
+      ->required();
+  app.add_option("--spool", storage.spool,
+                 "The spool (default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
+      ->type_name("PATH");
+  if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
+  if (const std::string wrong = CheckResultsUrl(storage.results); !wrong.empty()) {
+    std::cerr << "multitone sync: " << wrong << '\n';
+    return 2;
+  }
+  const ForwardReport report = ForwardSpool(storage);
+  std::cout << "forwarded " << report.forwarded << " runs, " << report.left << " left in the spool\n";
+  if (!report.error.empty()) {
+    std::cerr << "multitone sync: " << report.error << '\n';
+    return 1;
+  }
+  return report.left == 0 ? 0 : 1;
+}
+
+}  // namespace multitone

@@ -1,0 +1,44 @@
+#pragma once
+// The results store: runs, their measurements and the limits they were
+// judged against, on either engine. Each run is written in one transaction,
+// so a process killed at any point leaves the whole run or none of it; a run
+// already there (same run_id) is left as it is.
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "store/database.h"
+#include "store/stored_run.h"
+
+namespace multitone {
+
+class ResultsStore {
+ public:
+  // Takes the database and lays out its tables if missing. Throws StoreError.
+  explicit ResultsStore(std::unique_ptr<Database> db);
+  // Opens --results URL (see results_url.h). Throws StoreError.
+  static ResultsStore Open(const std::string& url);
+
+  // Stores the runs in one transaction; returns how many were new.
+  std::size_t Put(std::span<const StoredRun> runs);
+  bool Put(const StoredRun& run) { return Put(std::span(&run, 1)) == 1; }
+
+  // The run as stored; its measurements ordered by tone, channel, figure.
+  std::optional<StoredRun> Get(const std::string& run_id);
+  // Up to `limit` run ids, oldest first.
+  std::vector<std::string> RunIds(std::size_t limit);
+  std::size_t RunCount();
+  // Removes the runs and their measurements, in one transaction.
+  void Delete(std::span<const std::string> run_ids);
+
+  Database& db() { return *db_; }
+  Engine engine() const { return db_->engine(); }
+
+ private:
+  void PutOne(const StoredRun& run, bool& stored);
+  std::unique_ptr<Database> db_;
+};
+
+}  // namespace multitone

@@ -1,0 +1,125 @@
+#include "store/sqlite_database.h"
+
+#include <sqlite3.h>
+
+#include <string>
+#include <type_traits>
+
+namespace multitone {
+namespace {
+
+class SqliteRow : public SqlRow {
+ public:
+  explicit SqliteRow(sqlite3_stmt* statement) : statement_(statement) {}
+  bool IsNull(int column) const override {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+  }
+  std::int64_t Int(int column) const override { return sqlite3_column_int64(statement_, column); }
+  double Double(int column) const override { return sqlite3_column_double(statement_, column); }
+  std::string Text(int column) const override {
+    const auto* text = sqlite3_column_text(statement_, column);
+    if (text == nullptr) return {};
+    return std::string(reinterpret_cast<const char*>(text),
+                       static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+  }
+
+ private:
+  sqlite3_stmt* statement_;
+};
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) !=
+        SQLITE_OK) {
+      throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db));
+    }
+  }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  sqlite3_stmt* get() const { return statement_; }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+class SqliteDatabase : public Database {
+ public:
+  explicit SqliteDatabase(const std::string& path) {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      const std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
+      sqlite3_close(db_);
+      throw StoreError("cannot open " + path + ": " + reason);
+    }
+    sqlite3_busy_timeout(db_, kSqliteBusyTimeoutMs);
+    try {
+      // journal_mode answers with a row; the mode is kept in the file.
+      Query("PRAGMA journal_mode=WAL", {}, [](const SqlRow&) {});
+      ExecuteScript("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
+    } catch (...) {
+      sqlite3_close(db_);
+      throw;
+    }
+  }
+  ~SqliteDatabase() override { sqlite3_close(db_); }
+
+  Engine engine() const override { return Engine::Sqlite; }
+
+  void ExecuteScript(const std::string& sql) override {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+      const std::string reason = message ? message : sqlite3_errmsg(db_);
+      sqlite3_free(message);
+      throw StoreError("SQLite: " + reason);
+    }
+  }
+
+  void Query(const std::string& sql, const std::vector<SqlValue>& params,
+             const std::function<void(const SqlRow&)>& row) override {
+    Statement statement(db_, sql);
+    for (std::size_t i = 0; i < params.size(); ++i) Bind(statement.get(), i + 1, params[i]);
+    SqliteRow current(statement.get());
+    for (;;) {
+      const int status = sqlite3_step(statement.get());
+      if (status == SQLITE_DONE) return;
+      if (status != SQLITE_ROW) throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+      row(current);
+    }
+  }
+
+ private:
+  // Parameter $k, wherever it stands in the statement.
+  void Bind(sqlite3_stmt* statement, std::size_t number, const SqlValue& value) {
+    const std::string name = "$" + std::to_string(number);
+    const int index = sqlite3_bind_parameter_index(statement, name.c_str());
+    if (index == 0) throw StoreError("SQLite: the statement has no parameter " + name);
+    const int status = std::visit(
+        [&](const auto& v) {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::monostate>) {
+            return sqlite3_bind_null(statement, index);
+          } else if constexpr (std::is_same_v<T, std::int64_t>) {
+            return sqlite3_bind_int64(statement, index, v);
+          } else if constexpr (std::is_same_v<T, double>) {
+            return sqlite3_bind_double(statement, index, v);
+          } else {
+            return sqlite3_bind_text(statement, index, v.data(), static_cast<int>(v.size()),
+                                     SQLITE_TRANSIENT);
+          }
+        },
+        value);
+    if (status != SQLITE_OK) throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+  }
+
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Database> OpenSqlite(const std::string& path) {
+  return std::make_unique<SqliteDatabase>(path);
+}
+
+}  // namespace multitone
