@@ -14,6 +14,8 @@
 #include "server/access_rules.h"
 #include "server/listen_address.h"
 #include "server/run_history.h"
+#include "server/store_run_history.h"
+#include "store/run_storage.h"
 #include "server/station_server.h"
 #include "station/test_unit.h"
 #include "verdict/limits.h"
@@ -25,6 +27,7 @@ struct ServeOptions {
   std::string analyzer;
   std::string limits;
   std::string results;
+  std::string spool;
   std::string station;
   std::string listen = "127.0.0.1:8080";
   std::string token;
@@ -46,6 +49,13 @@ bool WaitForStop(const sigset_t& signals, const std::atomic<bool>& done) {
   return false;
 }
 
+// Where the station's finished runs go: the results store when one is
+// given, else the server's own memory.
+std::unique_ptr<server::RunHistory> MakeHistory(const ServeOptions& options, const std::string& station) {
+  if (options.results.empty()) return std::make_unique<server::MemoryRunHistory>();
+  return std::make_unique<server::StoreRunHistory>(RunStorage{options.results, options.spool}, station);
+}
+
 }  // namespace
 
 int ServeCommand(int argc, const char* const* argv) {
@@ -64,6 +74,10 @@ int ServeCommand(int argc, const char* const* argv) {
       ->required();
   app.add_option("--results", options.results, "The results store every run is recorded in")
       ->type_name("URL");
+  app.add_option("--spool", options.spool,
+                 "With postgresql://: the local spool of runs not yet on the server "
+                 "(default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
+      ->type_name("PATH");
   app.add_option("--station", options.station, "This station's name (default: the host name)")
       ->type_name("NAME");
   app.add_option("--listen", options.listen, "Where the page and the API listen")
@@ -100,7 +114,9 @@ int ServeCommand(int argc, const char* const* argv) {
                  " lets other machines start runs: give --token (or MULTITONE_TOKEN)");
   }
   if (!options.results.empty()) {
-    return Usage("--results: this build has no results store");
+    if (const std::string wrong = CheckResultsUrl(options.results); !wrong.empty()) {
+      return Usage("--results: " + wrong);
+    }
   }
 
   StationSetup setup;
@@ -128,7 +144,7 @@ int ServeCommand(int argc, const char* const* argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   server::ServerConfig config{*listen, options.token};
-  server::StationServer station(config, std::move(setup), std::make_unique<server::MemoryRunHistory>(),
+  server::StationServer station(config, std::move(setup), MakeHistory(options, station_name),
                                 std::cout);
   int port = 0;
   try {

@@ -112,6 +112,11 @@ void StationRunner::Conclude(UnitResult unit) {
   } catch (const std::exception& error) {
     summary.record_error = error.what();
     log_ << "multitone serve: run " << unit.run_id << " was not recorded: " << error.what() << '\n';
+    // A result that cannot be stored never counts as a pass.
+    if (unit.judgement.verdict == Verdict::Pass || unit.judgement.verdict == Verdict::Marginal) {
+      summary.verdict = std::string(VerdictName(Verdict::Error));
+      summary.error = "result not stored: " + summary.record_error;
+    }
   }
   results_.Add(CachedResult{unit.run_id, JsonText(ResultJson(unit)), ResponseSvg(unit)});
   log_ << VerdictLine(unit) << std::endl;
