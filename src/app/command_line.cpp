@@ -11,7 +11,8 @@ std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* 
     std::cout << app.help();
     return 0;
   } catch (const CLI::ParseError& error) {
-    std::cerr << app.get_name() << ": " << error.what() << "\n\n" << app.help();
+    // One line naming the cause, one pointing at the help, as for the run.
+    std::cerr << app.get_name() << ": " << error.what() << "\nsee " << app.get_name() << " --help\n";
     return 2;
   }
   return std::nullopt;

@@ -36,8 +36,9 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "limits, sync.",
       "multitone");
   app.add_option("--analyzer", options.analyzer,
-                 "The analyzer: tcp://HOST[:PORT] (port 5025 by default), or sim[:OPTIONS] for "
-                 "the built-in simulated analyzer (the default)")
+                 "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
+                 "TCPIP::HOST::PORT::SOCKET for a raw socket, TCPIP::HOST[::inst0][::INSTR] for "
+                 "VXI-11, or sim[:OPTIONS] for the built-in simulated analyzer (the default)")
       ->type_name("ADDRESS")
       ->check(CLI::Validator(
           [](const std::string& address) { return address.empty() ? "empty analyzer address" : ""; }, ""));

@@ -1,5 +1,8 @@
 #include "app/serve_command.h"
 
+#include "app/command_line.h"
+#include "app/whole_number_check.h"
+
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <csignal>
@@ -35,7 +38,7 @@ struct ServeOptions {
 };
 
 int Usage(const std::string& message) {
-  std::cerr << "multitone serve: " << message << '\n';
+  std::cerr << "multitone serve: " << message << "\nsee multitone serve --help\n";
   return 2;
 }
 
@@ -66,7 +69,8 @@ int ServeCommand(int argc, const char* const* argv) {
       "run at a time. Listens on loopback unless a token is given.",
       "multitone serve");
   app.add_option("--analyzer", options.analyzer,
-                 "The analyzer: tcp://HOST[:PORT], or sim[:OPTIONS] for the simulated one")
+                 "The analyzer: tcp://HOST[:PORT], TCPIP::HOST::PORT::SOCKET, "
+                 "TCPIP::HOST[::INSTR] (VXI-11), or sim[:OPTIONS] for the simulated one")
       ->type_name("ADDRESS")
       ->required();
   app.add_option("--limits", options.limits, "The limits every unit is judged against (TOML)")
@@ -89,17 +93,9 @@ int ServeCommand(int argc, const char* const* argv) {
       ->type_name("TOKEN");
   app.add_option("--timeout", options.timeout_ms, "Longest wait for one analyzer operation, in ms")
       ->type_name("MS")
-      ->check(CLI::Range(1, 24 * 3600 * 1000))
+      ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"))
       ->capture_default_str();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return 0;
-  } catch (const CLI::ParseError& error) {
-    std::cerr << "multitone serve: " << error.what() << "\n\n" << app.help();
-    return 2;
-  }
+  if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
 
   if (options.token.empty()) {
     if (const char* token = std::getenv("MULTITONE_TOKEN")) options.token = token;
@@ -115,7 +111,7 @@ int ServeCommand(int argc, const char* const* argv) {
   }
   if (!options.results.empty()) {
     if (const std::string wrong = CheckResultsUrl(options.results); !wrong.empty()) {
-      return Usage("--results: " + wrong);
+      return Usage(wrong);
     }
   }
 
