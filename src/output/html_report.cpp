@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "output/response_svg.h"
+#include "output/short_number.h"
 #include "output/result_json.h"
 #include "output/verdict_line.h"
 
@@ -11,9 +12,7 @@ namespace {
 
 std::string Cell(std::optional<double> value) {
   if (!value) return "&mdash;";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", *value);
-  return text;
+  return ShortNumber(*value);
 }
 
 std::string Row(const Measurement& m) {

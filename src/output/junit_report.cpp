@@ -32,9 +32,7 @@ std::string JunitReport(const UnitResult& unit) {
              "\" name=\"" + Xml(CaseName(m)) + "\">";
     if (m.outcome == Outcome::Fail) {
       ++failures;
-      UnitResult one;
-      one.judgement.measurements = {m};
-      cases += "<failure message=\"" + Xml(OutcomeSummary(one, Outcome::Fail)) + "\"/>";
+      cases += "<failure message=\"" + Xml(DescribeMeasurement(m)) + "\"/>";
     }
     cases += "</testcase>\n";
   }

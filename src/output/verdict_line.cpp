@@ -1,26 +1,21 @@
 #include "output/verdict_line.h"
 
-#include <cstdio>
+#include "output/short_number.h"
 
 namespace multitone {
 namespace {
 
-std::string Short(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
-}
-
 std::string WithUnit(double value, std::string_view unit) {
-  return Short(value) + " " + std::string(unit);
+  return ShortNumber(value) + " " + std::string(unit);
 }
 
-// "right signal_to_noise 55.2 dB < 58 dB", "left response 15000 Hz -7.1 dB < -6 dB".
-std::string Describe(const Measurement& m) {
+}  // namespace
+
+std::string DescribeMeasurement(const Measurement& m) {
   std::string text;
   if (!m.channel.empty()) text += std::string(m.channel) + " ";
   text += std::string(m.figure);
-  if (m.tone != 0) text += " " + Short(m.nominal_hz) + " Hz";
+  if (m.tone != 0) text += " " + ShortNumber(m.nominal_hz) + " Hz";
   if (!m.value) return text + " not defined";
   const double v = *m.value;
   text += " " + WithUnit(v, m.unit);
@@ -33,8 +28,6 @@ std::string Describe(const Measurement& m) {
   }
   return text;
 }
-
-}  // namespace
 
 std::string OutcomeSummary(const UnitResult& unit, Outcome outcome) {
   std::string summary;
@@ -49,7 +42,7 @@ std::string OutcomeSummary(const UnitResult& unit, Outcome outcome) {
     if (m->figure == kResponseName && !m->value) {
       ++missing[m->channel == ChannelName(Channel::Left) ? 0 : 1];
     } else {
-      add(Describe(*m));
+      add(DescribeMeasurement(*m));
     }
   }
   for (const Channel channel : kChannels) {

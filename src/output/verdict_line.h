@@ -9,6 +9,9 @@
 namespace multitone {
 
 std::string VerdictLine(const UnitResult& unit);
+// One measurement as the verdict line names it: "right signal_to_noise 55.2
+// dB < 58 dB", "left response 15000 Hz not defined".
+std::string DescribeMeasurement(const Measurement& m);
 // "right signal_to_noise 55.2 dB < 58 dB; left distortion 0.31 % > 0.1 %":
 // the measurements with this outcome, as the verdict line names them.
 std::string OutcomeSummary(const UnitResult& unit, Outcome outcome);

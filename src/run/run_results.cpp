@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "measure/nominal_tones.h"
 #include "report/steps.h"
 #include "run/run_measurement.h"
 
@@ -24,11 +25,6 @@ constexpr std::array<FigureInfo, kFigureCount> kFigureInfo = {{
     {"signal_to_noise", "dB"},
 }};
 
-constexpr std::array<double, 16> kNominalLeftHz = {
-    30, 70, 100, 230, 480, 710, 1000, 1550, 2600, 4400, 7100, 9900, 12000, 15000, 18000, 20000};
-constexpr std::array<double, 16> kNominalRightHz = {
-    30, 70, 130, 230, 480, 710, 1000, 1550, 2600, 4400, 7100, 10100, 12000, 15000, 18000, 20000};
-
 // The sentinels stand where a figure could not be formed; they carry the
 // 16-bit integer kind, which no computed figure has.
 bool IsSentinel(const GeneralValue& value) { return value.Kind() == ValueKind::Int16; }
@@ -40,23 +36,23 @@ FigureValue FromGeneral(const GeneralValue& value) {
 }
 FigureValue Crosstalk(double value) { return {value, value != 240.0}; }
 
-// How far a run got: the index of the step that failed, or past the last.
-std::size_t StepsCompleted(const RunError* error) {
+// The step's place in the run; past the last for a name the run lacks.
+std::size_t StepIndex(std::string_view step) {
   const auto steps = RunSteps();
-  if (error == nullptr) return steps.size();
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    if (steps[i].name == error->Step()) return i;
-  }
-  return 0;  // failed before any step
+  std::size_t i = 0;
+  while (i < steps.size() && steps[i].name != step) ++i;
+  return i;
 }
 
-bool Ran(std::size_t completed, std::string_view step) {
-  const auto steps = RunSteps();
-  for (std::size_t i = 0; i < steps.size() && i < completed; ++i) {
-    if (steps[i].name == step) return true;
-  }
-  return false;
+// How far a run got: the index of the step that failed (0 when it failed
+// outside any step), or past the last.
+std::size_t StepsCompleted(const RunError* error) {
+  if (error == nullptr) return RunSteps().size();
+  const std::size_t failed = StepIndex(error->Step());
+  return failed < RunSteps().size() ? failed : 0;
 }
+
+bool Ran(std::size_t completed, std::string_view step) { return StepIndex(step) < completed; }
 
 template <typename Table>
 double Entry(const Table& table, std::size_t index) {
@@ -68,13 +64,14 @@ double Entry(const Table& table, std::size_t index) {
   }
 }
 
-void FillTones(ChannelResults& channel, const std::array<double, 16>& nominal, bool planned,
+template <typename Nominal>
+void FillTones(ChannelResults& channel, const Nominal& nominal, bool planned,
                bool responded, const auto& frequencies, const std::vector<GeneralValue>& responses) {
   channel.tones.clear();
   for (std::size_t i = 0; i < nominal.size(); ++i) {
     ToneResult tone;
     tone.tone = static_cast<int>(i) + 1;
-    tone.nominal_hz = nominal[i];
+    tone.nominal_hz = static_cast<double>(nominal[i]);
     if (planned) tone.frequency_hz = Entry(frequencies, i + 1);
     if (responded && i + 1 < responses.size()) tone.response_db = FromGeneral(responses[i + 1]);
     channel.tones.push_back(tone);
@@ -114,9 +111,9 @@ RunResults BuildRunResults(const MeasurementRecord& record, const RunError* erro
   }
   const bool planned = Ran(completed, "BuildTonePlan");
   const bool responded = Ran(completed, "ComputeToneResults");
-  FillTones(results.left, kNominalLeftHz, planned, responded, record.ToneFreqLeft,
+  FillTones(results.left, kLeftTonesHz, planned, responded, record.ToneFreqLeft,
             record.ResponseLeft);
-  FillTones(results.right, kNominalRightHz, planned, responded, record.ToneFreqRight,
+  FillTones(results.right, kRightTonesHz, planned, responded, record.ToneFreqRight,
             record.ResponseRight);
 
   if (Ran(completed, "AcquireSpectra")) {

@@ -7,24 +7,19 @@
 #include <tuple>
 #include <utility>
 
+#include "output/short_number.h"
+#include "run/run_results.h"
+
 namespace multitone {
 namespace {
 
-std::string Num(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.6g", value);
-  return buffer;
-}
-
 // The figure order of the limits file: pitch first, then as the run lists them.
 int FigureRank(const std::string& figure) {
-  static const char* const kOrder[] = {"pitch_error", "total_level", "reference_level",
-                                       "distortion", "crosstalk_100hz", "crosstalk_10khz",
-                                       "noise", "signal_to_noise"};
-  for (int i = 0; i < 8; ++i) {
-    if (figure == kOrder[i]) return i;
+  if (figure == kPitchErrorName) return 0;
+  for (std::size_t i = 0; i < kFigures.size(); ++i) {
+    if (figure == FigureName(kFigures[i])) return static_cast<int>(i) + 1;
   }
-  return 8;
+  return static_cast<int>(kFigures.size()) + 1;
 }
 
 }  // namespace
@@ -64,22 +59,22 @@ std::string DeriveLimits(Database& db, const std::vector<std::string>& serials, 
 
   std::string toml = "# Drafted by multitone limits derive from " + std::to_string(runs.size()) +
                      " runs of " + std::to_string(units.size()) + " golden units: mean ± " +
-                     Num(k) + " σ.\n# Review every bound before use.\n";
+                     ShortNumber(k) + " σ.\n# Review every bound before use.\n";
   for (const auto& [key, entry] : figures) {
     const auto& [rank, figure, channel] = key;
     const Spread& s = entry.first;
     if (s.n < 2) continue;  // no spread to draw a bound from
     toml += "\n[" + figure + (channel.empty() ? "" : "." + channel) + "]  # " + entry.second +
-            ", n " + std::to_string(s.n) + ", mean " + Num(s.mean) + ", σ " + Num(s.Stddev()) +
-            "\nmin = " + Num(s.mean - k * s.Stddev()) + "\nmax = " + Num(s.mean + k * s.Stddev()) +
+            ", n " + std::to_string(s.n) + ", mean " + ShortNumber(s.mean) + ", σ " + ShortNumber(s.Stddev()) +
+            "\nmin = " + ShortNumber(s.mean - k * s.Stddev()) + "\nmax = " + ShortNumber(s.mean + k * s.Stddev()) +
             "\n";
   }
   std::string mask;
   for (const auto& [hz, s] : response) {
     if (s.n < 2) continue;
-    mask += "  [" + Num(hz) + ", " + Num(s.mean - k * s.Stddev()) + ", " +
-            Num(s.mean + k * s.Stddev()) + "],  # n " + std::to_string(s.n) + ", mean " +
-            Num(s.mean) + ", σ " + Num(s.Stddev()) + "\n";
+    mask += "  [" + ShortNumber(hz) + ", " + ShortNumber(s.mean - k * s.Stddev()) + ", " +
+            ShortNumber(s.mean + k * s.Stddev()) + "],  # n " + std::to_string(s.n) + ", mean " +
+            ShortNumber(s.mean) + ", σ " + ShortNumber(s.Stddev()) + "\n";
   }
   if (!mask.empty()) toml += "\n[response]  # dB re 1 kHz, both channels\nmask = [\n" + mask + "]\n";
   return toml;
