@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <vector>
 
 #include "app/analyzer_factory.h"
 #include "app/progress_line.h"
@@ -96,7 +97,8 @@ int RunProgram(const ProgramOptions& options) {
       }
     }
   }
-  for (const std::string& problem : WriteUnitOutputs(options, unit)) {
+  const std::vector<std::string> not_written = WriteUnitOutputs(options, unit);
+  for (const std::string& problem : not_written) {
     std::cerr << "multitone: " << problem << '\n';
     if (status == 0) status = 1;
   }
@@ -109,10 +111,12 @@ int RunProgram(const ProgramOptions& options) {
   }
   if (setup.limits) {
     const bool passed = unit.judgement.verdict == Verdict::Pass || unit.judgement.verdict == Verdict::Marginal;
-    (json_on_stdout ? std::cerr : std::cout)
-        << (passed && !not_stored.empty() ? "ERROR " + unit.serial + ": result not stored"
-                                           : VerdictLine(unit))
-        << std::endl;
+    // A pass whose record is missing is no pass: the line says so, as the
+    // exit status does.
+    std::string line = VerdictLine(unit);
+    if (passed && !not_stored.empty()) line = "ERROR " + unit.serial + ": result not stored";
+    if (passed && !not_written.empty()) line = "ERROR " + unit.serial + ": result not written";
+    (json_on_stdout ? std::cerr : std::cout) << line << std::endl;
   }
   // The verdict does not wait for the server.
   if (!options.results.empty() && not_stored.empty()) {
