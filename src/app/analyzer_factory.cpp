@@ -1,6 +1,6 @@
 #include "app/analyzer_factory.h"
 
-#include <iostream>
+#include <ostream>
 
 #include "common/run_error.h"
 #include "link/tcp_transport.h"
@@ -9,11 +9,8 @@
 
 namespace multitone {
 
-AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options,
-                                    std::shared_ptr<EmbeddedAnalyzer>* embedded) {
-  const std::string address = options.analyzer;
-  const std::chrono::milliseconds timeout(options.timeout_ms);
-  std::ostream* trace = options.trace ? &std::cerr : nullptr;
+AnalyzerFactory MakeAnalyzerFactory(const std::string& address, std::chrono::milliseconds timeout,
+                                    std::ostream* trace, std::shared_ptr<EmbeddedAnalyzer>* embedded) {
   if (EmbeddedAnalyzer::Serves(address)) {
     return MakeEmbeddedAnalyzerFactory(address, timeout, trace, embedded);
   }

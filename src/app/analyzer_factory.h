@@ -1,9 +1,11 @@
 #pragma once
 // How the run's link comes into being, from the --analyzer address.
+#include <chrono>
+#include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "app/embedded_analyzer.h"
-#include "app/options.h"
 #include "record/measurement_record.h"
 
 namespace multitone {
@@ -14,7 +16,10 @@ namespace multitone {
 // simulated analyzer, which lands in `*embedded` (when given) so the program
 // can show its display after the run. An address it cannot serve makes that
 // call fail with RunError 429.
-AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options,
+// `timeout` bounds each analyzer operation; `trace`, when given, receives
+// every link operation as it happens.
+AnalyzerFactory MakeAnalyzerFactory(const std::string& address, std::chrono::milliseconds timeout,
+                                    std::ostream* trace,
                                     std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr);
 
 }  // namespace multitone

@@ -6,7 +6,7 @@
 #include "app/embedded_analyzer.h"
 #include "app/usage_error.h"
 #include "app/whole_number_check.h"
-#include "sim/atomic_file.h"
+#include "common/durable_file.h"
 #include "sim/device_options.h"
 
 namespace multitone {
@@ -17,7 +17,7 @@ std::string ScreenProblem(const ProgramOptions& options) {
   if (!EmbeddedAnalyzer::Serves(options.analyzer)) {
     return "--screen needs the simulated analyzer (--analyzer sim); a real analyzer shows its own display";
   }
-  const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg);
+  const std::string why = WhyFileCannotBeWritten(options.screen_svg);
   return why.empty() ? "" : "--screen: " + why;
 }
 
@@ -98,6 +98,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
     }
   }
   options.analyzer_given = app.count("--analyzer") > 0;
+  options.station_given = app.count("--station") > 0;
+  options.serial_given = app.count("--serial") > 0;
   // A station must never pass units on the simulator by mistake: everything
   // that records or judges a unit needs the analyzer named explicitly.
   if (!options.analyzer_given) {

@@ -15,7 +15,9 @@ struct ProgramOptions {
   // A unit on a production line: its identity, its limits and the outputs.
   std::string limits_file;     // --limits: judge the unit (verdict, exit status)
   std::string serial;          // --serial ("-": one line from standard input)
+  bool serial_given = false;   // --serial was on the command line (an empty one is refused)
   std::string station;         // --station (default: the host name)
+  bool station_given = false;  // --station was on the command line (an empty name is refused)
   std::string operator_name;   // --operator
   std::string json_file;       // --json ("-": standard output)
   std::string junit_file;      // --junit

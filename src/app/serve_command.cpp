@@ -12,16 +12,13 @@
 #include <memory>
 #include <thread>
 
-#include "app/analyzer_factory.h"
-#include "app/embedded_analyzer.h"
+#include "app/station_setup.h"
 #include "server/access_rules.h"
 #include "server/listen_address.h"
 #include "server/run_history.h"
 #include "server/store_run_history.h"
 #include "store/run_storage.h"
 #include "server/station_server.h"
-#include "station/test_unit.h"
-#include "verdict/limits.h"
 
 namespace multitone {
 namespace {
@@ -115,20 +112,17 @@ int ServeCommand(int argc, const char* const* argv) {
     }
   }
 
+  StationChoices choices;
+  choices.analyzer = options.analyzer;
+  choices.timeout = std::chrono::milliseconds(options.timeout_ms);
+  choices.limits_file = options.limits;
+  choices.station = options.station;
+  choices.station_given = app.count("--station") > 0;
   StationSetup setup;
-  try {
-    setup.limits = LoadLimits(options.limits);
-  } catch (const LimitsError& error) {
-    std::cerr << "multitone: " << error.what() << '\n';
+  if (const std::string why = BuildStationSetup(choices, setup); !why.empty()) {
+    std::cerr << "multitone serve: " << why << '\n';
     return 2;
   }
-  ProgramOptions run_options;
-  run_options.analyzer = options.analyzer;
-  run_options.timeout_ms = options.timeout_ms;
-  setup.create_analyzer = MakeAnalyzerFactory(run_options);
-  setup.analyzer = options.analyzer;
-  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer);
-  setup.station = options.station.empty() ? HostName() : options.station;
   const std::string station_name = setup.station;
 
   // The signals wait in WaitForStop; every thread started from here on

@@ -1,5 +1,7 @@
 #include "run/run_results.h"
 
+#include "run/build_run_results.h"
+
 #include <algorithm>
 #include <array>
 
@@ -88,11 +90,7 @@ std::string_view FigureUnit(Figure figure) {
   return kFigureInfo[static_cast<std::size_t>(figure)].unit;
 }
 
-std::string RunFailure::Line() const {
-  std::string line = "error " + std::to_string(number) + ": ";
-  if (!step.empty()) line += step + ": ";
-  return line + text;
-}
+std::string RunFailure::Line() const { return ErrorLine(number, step, text); }
 
 RunResults BuildRunResults(const MeasurementRecord& record, const RunError* error) {
   RunResults results;

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "sim/atomic_file.h"
+#include "common/durable_file.h"
 
 namespace multitone::simserver {
 
@@ -76,7 +76,7 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
       throw CLI::ValidationError(error.what());
     }
     if (app.count("--screen") > 0) {
-      if (const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {
+      if (const std::string why = WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {
         throw CLI::ValidationError("--screen", why);
       }
     }

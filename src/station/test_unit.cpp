@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 
+#include "run/build_run_results.h"
 #include "run/run_measurement.h"
 
 namespace multitone {

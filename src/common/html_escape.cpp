@@ -1,8 +1,13 @@
-#include "output/html_report.h"
+#include "common/html_escape.h"
+
+#include "common/utf8_text.h"
 
 namespace multitone {
 
-std::string HtmlEscape(std::string_view text) {
+std::string HtmlEscape(std::string_view raw) {
+  // Bytes that are not UTF-8, and control characters, become U+FFFD: the
+  // page or document stays well-formed whatever a name or a reply held.
+  const std::string text = PrintableUtf8(raw);
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {

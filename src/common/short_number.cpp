@@ -1,4 +1,4 @@
-#include "output/short_number.h"
+#include "common/short_number.h"
 
 #include <cstdio>
 
