@@ -15,9 +15,11 @@
 namespace multitone {
 namespace {
 
-// --serial -: one line from standard input, as a barcode scanner types it.
-std::string ReadSerial(const std::string& serial) {
+// --serial -: one line from standard input, as a barcode scanner types it,
+// after the station's prompt.
+std::string ReadSerial(const std::string& serial, const std::string& prompt) {
   if (serial != "-") return serial;
+  if (!prompt.empty()) std::cerr << prompt << ' ' << std::flush;
   std::string line;
   std::getline(std::cin, line);
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
@@ -55,7 +57,7 @@ int RunProgram(const ProgramOptions& options) {
     }
   }
   const bool has_serial = !options.serial.empty();
-  const std::string serial = ReadSerial(options.serial);
+  const std::string serial = ReadSerial(options.serial, options.prompt);
   if (has_serial) {
     const std::string pattern = setup.limits ? setup.limits->limits.serial_pattern : "";
     if (const auto problem = SerialProblem(serial, pattern)) {
