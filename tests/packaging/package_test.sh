@@ -95,6 +95,28 @@ install)
   [ "$completion" = $'serve stats sync\ndead-left dead-right\n1,crosstalk=\n--token --token-file\ncheck' ] ||
     fail "completion offered: $completion"
 
+  # Every option a program's --help lists is in its manual page and is
+  # offered by completion: a new option that misses either fails here.
+  for command in "" serve "config check" history stats "limits derive" sync; do
+    # shellcheck disable=SC2086  # the command's words
+    options=$("$bin/multitone" $command --help | grep -o -- '--[a-z][a-z0-9-]*' | sort -u)
+    offered=$(bash -c 'source "$1"; COMP_LINE="multitone $2 -"; COMP_POINT=${#COMP_LINE}
+      read -ra COMP_WORDS <<<"$COMP_LINE"; COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _multitone
+      printf "%s\n" "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/multitone" "$command")
+    missing=$(comm -23 <(echo "$options") <(echo "$offered" | sort -u))
+    [ -z "$missing" ] || fail "completion of 'multitone $command' lacks" $missing
+    for option in $options; do
+      zgrep -qF -- "${option//-/\\-}" "$root/usr/share/man/man1/multitone.1.gz" ||
+        fail "multitone(1) does not mention $option"
+    done
+  done
+  for option in $("$bin/analyzer-sim" --help | grep -o -- '--[a-z][a-z0-9-]*' | sort -u); do
+    zgrep -qF -- "${option//-/\\-}" "$root/usr/share/man/man1/analyzer-sim.1.gz" ||
+      fail "analyzer-sim(1) does not mention $option"
+    grep -qF -- "$option" "$root/usr/share/bash-completion/completions/analyzer-sim" ||
+      fail "completion of analyzer-sim lacks $option"
+  done
+
   "${dpkg_root[@]}" --purge multitone >"$out/purge.log" 2>&1 || { cat "$out/purge.log"; fail "dpkg --purge failed"; }
   ! grep -q '^multitone:' "$root/etc/passwd" || fail "purge left the user multitone"
   left=$(cd "$root" && find . -mindepth 1 ! -path './var/lib/dpkg*' ! -path './var/lib' ! -path './var' \
