@@ -4,6 +4,8 @@
 #include <iostream>
 
 #include "app/embedded_analyzer.h"
+#include "app/output_names.h"
+#include "app/station_options.h"
 #include "app/usage_error.h"
 #include "app/whole_number_check.h"
 #include "common/durable_file.h"
@@ -32,8 +34,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "results back into the analyzer; with --limits it judges the unit. Exit status: 0 done\n"
       "(PASS or MARGINAL), 1 the run failed (one line \"error N: Step: what went wrong\" on\n"
       "stderr), 2 bad command line, limits file or serial, 3 FAIL.\n"
-      "Other commands: multitone COMMAND --help, for COMMAND in: serve, history, stats,\n"
-      "limits, sync.",
+      "Other commands: multitone COMMAND --help, for COMMAND in: serve, config, history,\n"
+      "stats, limits, sync.",
       "multitone");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
@@ -77,6 +79,19 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
                  "With postgresql://: the local spool of runs not yet on the server "
                  "(default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
       ->type_name("PATH");
+  app.add_option("--prompt", options.prompt,
+                 "With --serial -: what the operator is asked before the serial is read")
+      ->type_name("TEXT");
+  app.add_option("--json-dir", options.json_folder,
+                 "Without --json: write the result document to SERIAL-TIME.json in this folder")
+      ->type_name("DIR");
+  app.add_option("--junit-dir", options.junit_folder,
+                 "Without --junit: write JUnit XML to SERIAL-TIME.xml in this folder")
+      ->type_name("DIR");
+  app.add_option("--report-dir", options.report_folder,
+                 "Without --report: write the HTML page to SERIAL-TIME.html in this folder")
+      ->type_name("DIR");
+  AddConfigOption(app, options.config);
   app.set_version_flag("--version", std::string("multitone ") + MULTITONE_VERSION);
   app.footer("The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
              sim::DeviceOptionsHelp());
@@ -92,9 +107,21 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   } catch (const CLI::ParseError& error) {
     return UsageError(error.what(), std::cerr);
   }
+  try {
+    ApplyStationFile(app, options.config);
+  } catch (const StationFileError& error) {
+    std::cerr << "multitone: " << error.what() << '\n';
+    return kUsageErrorStatus;
+  }
   if (app.count("--screen") > 0) {
     if (const std::string problem = ScreenProblem(options); !problem.empty()) {
       return UsageError(problem, std::cerr);
+    }
+  }
+  for (const auto* folder : {&options.json_folder, &options.junit_folder, &options.report_folder}) {
+    if (folder->empty()) continue;
+    if (const std::string problem = FolderProblem(*folder); !problem.empty()) {
+      return UsageError("result folder " + problem, std::cerr);
     }
   }
   options.analyzer_given = app.count("--analyzer") > 0;
@@ -103,7 +130,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   // A station must never pass units on the simulator by mistake: everything
   // that records or judges a unit needs the analyzer named explicitly.
   if (!options.analyzer_given) {
-    for (const char* name : {"--limits", "--serial", "--json", "--junit", "--report"}) {
+    for (const char* name : {"--limits", "--serial", "--json", "--junit", "--report", "--json-dir",
+                             "--junit-dir", "--report-dir"}) {
       if (app.count(name) > 0) {
         return UsageError(std::string(name) +
                               " needs an explicit --analyzer (sim:... for the simulated analyzer)",

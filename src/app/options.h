@@ -27,11 +27,20 @@ struct ProgramOptions {
   // The results store: every run kept, whatever its verdict.
   std::string results;         // --results URL (sqlite:PATH, postgresql://...)
   std::string spool;           // --spool PATH: runs on their way to PostgreSQL
+
+  // From a station file as much as from the command line.
+  std::string config;          // --config: the station file (app/station_file.h)
+  std::string prompt;          // --prompt: shown on stderr before --serial - reads the serial
+  std::string json_folder;     // --json-dir: SERIAL-TIME.json there when --json is not given
+  std::string junit_folder;    // --junit-dir: SERIAL-TIME.xml
+  std::string report_folder;   // --report-dir: SERIAL-TIME.html
 };
 
-// Parses argv into `options`. Returns an exit status when the program should
+// Parses argv into `options`, then takes what the command line left out
+// from the station file. Returns an exit status when the program should
 // end at once: 0 after --help or --version, 2 after a bad argument or a
-// --screen file that cannot be written (the cause on stderr).
+// --screen file that cannot be written, or a bad station file (the cause on
+// stderr).
 std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOptions& options);
 
 }  // namespace multitone

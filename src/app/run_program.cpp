@@ -21,9 +21,11 @@ namespace {
 // reading on (standard input may be a device that never ends).
 constexpr std::size_t kLongestSerialLine = 256;
 
-// --serial -: one line from standard input, as a barcode scanner types it.
-// Empty with `too_long` set when the line is longer than any serial.
-std::string ReadSerialLine(bool& too_long) {
+// --serial -: one line from standard input, as a barcode scanner types it,
+// after the station's prompt. Empty with `too_long` set when the line is
+// longer than any serial.
+std::string ReadSerialLine(const std::string& prompt, bool& too_long) {
+  if (!prompt.empty()) std::cerr << prompt << ' ' << std::flush;
   std::string line;
   too_long = false;
   for (int c = std::cin.get(); c != EOF && c != '\n'; c = std::cin.get()) {
@@ -81,7 +83,7 @@ int RunProgram(const ProgramOptions& options) {
   std::string serial = options.serial;
   if (serial == "-") {
     bool too_long = false;
-    serial = ReadSerialLine(too_long);
+    serial = ReadSerialLine(options.prompt, too_long);
     if (too_long) return Refuse("--serial: the line on standard input is longer than any serial number");
   }
   // A judged unit is always named; a name given is always checked, against
@@ -112,7 +114,7 @@ int RunProgram(const ProgramOptions& options) {
     sinks.push_back({UnitSink::Kind::Keeps, "result not written", false,
                      [&](const UnitResult&) { return embedded->WriteScreenSvg(options.screen_svg); }});
   }
-  for (UnitSink& sink : UnitOutputSinks(options)) sinks.push_back(std::move(sink));
+  for (UnitSink& sink : UnitOutputSinks(options, unit)) sinks.push_back(std::move(sink));
   if (!options.results.empty()) {
     // Kept before the verdict is shown: a result that cannot be stored is no PASS.
     sinks.push_back({UnitSink::Kind::Keeps, "result not stored", false, [&](const UnitResult& u) {

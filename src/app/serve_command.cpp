@@ -12,7 +12,9 @@
 #include <memory>
 #include <thread>
 
+#include "app/station_options.h"
 #include "app/station_setup.h"
+#include "app/token_file.h"
 #include "server/access_rules.h"
 #include "server/listen_address.h"
 #include "server/run_history.h"
@@ -31,6 +33,8 @@ struct ServeOptions {
   std::string station;
   std::string listen = "127.0.0.1:8080";
   std::string token;
+  std::string token_file;
+  std::string config;
   int timeout_ms = 20000;
 };
 
@@ -68,11 +72,9 @@ int ServeCommand(int argc, const char* const* argv) {
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT], TCPIP::HOST::PORT::SOCKET, "
                  "TCPIP::HOST[::INSTR] (VXI-11), or sim[:OPTIONS] for the simulated one")
-      ->type_name("ADDRESS")
-      ->required();
+      ->type_name("ADDRESS");
   app.add_option("--limits", options.limits, "The limits every unit is judged against (TOML)")
-      ->type_name("FILE")
-      ->required();
+      ->type_name("FILE");
   app.add_option("--results", options.results, "The results store every run is recorded in")
       ->type_name("URL");
   app.add_option("--spool", options.spool,
@@ -88,14 +90,32 @@ int ServeCommand(int argc, const char* const* argv) {
                  "The token every API request must carry (default: $MULTITONE_TOKEN); needed "
                  "to listen on any address but loopback")
       ->type_name("TOKEN");
+  app.add_option("--token-file", options.token_file,
+                 "Without --token and $MULTITONE_TOKEN: read the token from this file's first line")
+      ->type_name("FILE");
+  AddConfigOption(app, options.config);
   app.add_option("--timeout", options.timeout_ms, "Longest wait for one analyzer operation, in ms")
       ->type_name("MS")
       ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"))
       ->capture_default_str();
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
+  try {
+    ApplyStationFile(app, options.config);
+  } catch (const StationFileError& error) {
+    std::cerr << "multitone serve: " << error.what() << '\n';
+    return 2;
+  }
+  // Never a station on the simulator by accident, nor one without limits.
+  if (options.analyzer.empty()) return Usage("--analyzer is required (or analyzer.address in the station file)");
+  if (options.limits.empty()) return Usage("--limits is required (or limits in the station file)");
 
   if (options.token.empty()) {
     if (const char* token = std::getenv("MULTITONE_TOKEN")) options.token = token;
+  }
+  if (options.token.empty() && !options.token_file.empty()) {
+    const TokenFromFile read = ReadTokenFile(options.token_file);
+    if (!read.problem.empty()) return Usage(read.problem);
+    options.token = read.token;
   }
   const auto listen = server::ParseListenAddress(options.listen);
   if (!listen) return Usage("--listen '" + options.listen + "' is not HOST:PORT");

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/config_command.h"
 #include "app/serve_command.h"
 #include "app/store_commands.h"
 
@@ -9,7 +10,8 @@ namespace multitone {
 namespace {
 
 // One line per command; each command's parser lives in its own file.
-constexpr std::array<Subcommand, 5> kSubcommands = {{
+constexpr std::array<Subcommand, 6> kSubcommands = {{
+    {"config", "config check: the station file validated, each setting and where it came from", ConfigCommand},
     {"history", "A unit's stored runs, newest first", HistoryCommand},
     {"limits", "limits derive: a limits file drafted from golden units' stored runs", LimitsCommand},
     {"serve", "The station's front panel: a web page and an API for the line", ServeCommand},

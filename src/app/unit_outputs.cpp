@@ -1,8 +1,10 @@
 #include "app/unit_outputs.h"
 
 #include <functional>
+#include <string_view>
 #include <utility>
 
+#include "app/output_names.h"
 #include "common/durable_file.h"
 #include "output/html_report.h"
 #include "output/junit_report.h"
@@ -13,27 +15,32 @@ namespace {
 
 struct Output {
   const char* option;
-  const std::string& file;
+  const std::string& file;    // named on the command line
+  const std::string& folder;  // else the station's folder for such files
+  std::string_view extension;
   std::function<std::string(const UnitResult&)> render;
 };
 
 std::vector<Output> Outputs(const ProgramOptions& options) {
-  return {{"--json", options.json_file, [](const UnitResult& unit) { return ResultJsonText(unit, 2) + "\n"; }},
-          {"--junit", options.junit_file, JunitReport},
-          {"--report", options.report_file, HtmlReport}};
+  return {{"--json", options.json_file, options.json_folder, ".json",
+           [](const UnitResult& unit) { return ResultJsonText(unit, 2) + "\n"; }},
+          {"--junit", options.junit_file, options.junit_folder, ".xml", JunitReport},
+          {"--report", options.report_file, options.report_folder, ".html", HtmlReport}};
 }
 
 }  // namespace
 
-std::vector<UnitSink> UnitOutputSinks(const ProgramOptions& options) {
+std::vector<UnitSink> UnitOutputSinks(const ProgramOptions& options, const UnitResult& unit) {
   std::vector<UnitSink> regular, through;
   for (const Output& output : Outputs(options)) {
-    if (output.file.empty()) continue;
-    const bool streams = WritesThrough(output.file);
+    // A file named on the command line wins over the station's folder.
+    const std::string file = !output.file.empty()     ? output.file
+                             : !output.folder.empty() ? UnitFileIn(output.folder, unit, output.extension)
+                                                      : "";
+    if (file.empty()) continue;
+    const bool streams = WritesThrough(file);
     UnitSink sink{UnitSink::Kind::Keeps, "result not written", !streams,
-                  [file = output.file, render = output.render](const UnitResult& unit) {
-                    return WriteFileDurably(file, render(unit));
-                  }};
+                  [file, render = output.render](const UnitResult& u) { return WriteFileDurably(file, render(u)); }};
     (streams ? through : regular).push_back(std::move(sink));
   }
   for (UnitSink& sink : through) regular.push_back(std::move(sink));

@@ -11,7 +11,8 @@
 
 namespace multitone {
 
-std::vector<UnitSink> UnitOutputSinks(const ProgramOptions& options);
+// `unit` names the files a station writes into its result folders.
+std::vector<UnitSink> UnitOutputSinks(const ProgramOptions& options, const UnitResult& unit);
 
 // Why the outputs the options name cannot be written, checked before the
 // analyzer is touched: a folder that is missing or not writable, or more
