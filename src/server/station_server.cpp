@@ -29,6 +29,16 @@ constexpr std::size_t kRecentRuns = 20;
 constexpr std::size_t kWorkers = 32;
 // An idle event stream sends a comment this often, so a dead peer shows.
 constexpr std::chrono::seconds kKeepAlive(15);
+// Events kept for pages that reconnect: several whole runs.
+constexpr std::size_t kKeptEvents = 256;
+
+// Event ids count on from this station's start in milliseconds: a page that
+// saw an earlier start of the station, and resumes here, is behind every
+// event of this one.
+std::uint64_t StartingEventId() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()) * 1000;
+}
 
 // Who may load what: only this server's own script, style and pictures, no
 // frames, no inline script (a serial that got into the markup could not run).
@@ -62,6 +72,7 @@ struct StationServer::Impl {
       : config(std::move(config_in)),
         history(std::move(history_in)),
         page(StationPage({setup.station, ProductText(setup), setup.analyzer, setup.simulated})),
+        events(kKeptEvents, StartingEventId()),
         runner(std::move(setup), *history, results, events, log) {
     Route();
   }
@@ -124,6 +135,12 @@ void StationServer::Impl::Route() {
         res.set_content("not a token", "text/plain");
         return;
       }
+      // A wrong token changes nothing: the cookie the page has stays.
+      if (!IsStationToken(config.token, token)) {
+        res.status = 401;
+        res.set_content("not this station's token", "text/plain");
+        return;
+      }
       res.set_header("Set-Cookie", TokenCookieHeader(token));
       res.set_redirect("/", 303);
       return;
@@ -135,6 +152,12 @@ void StationServer::Impl::Route() {
   });
   http.Get("/station.css", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(kStationStyle.data(), kStationStyle.size(), "text/css; charset=utf-8");
+  });
+  // The page names its icon; a browser that asks for /favicon.ico all the
+  // same gets it too.
+  http.Get(R"(/favicon\.(svg|ico))", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Content-Security-Policy", kDrawingPolicy);
+    res.set_content(kStationIcon.data(), kStationIcon.size(), "image/svg+xml");
   });
 
   http.Post("/api/runs", [this](const httplib::Request& req, httplib::Response& res) { PostRun(req, res); });
@@ -192,6 +215,9 @@ void StationServer::Impl::PostRun(const httplib::Request& req, httplib::Response
 }
 
 void StationServer::Impl::GetStatus(httplib::Response& res) {
+  // Read before the state: the state below is at least as new as this event,
+  // so a page that saw this event in its stream has nothing older to show.
+  const std::uint64_t event_id = events.LastId();
   const StationSetup& setup = runner.Setup();
   json status = {{"station", setup.station},
                  {"analyzer", setup.analyzer},
@@ -201,6 +227,7 @@ void StationServer::Impl::GetStatus(httplib::Response& res) {
                  {"limits_file", setup.limits ? json(setup.limits->file) : json(nullptr)},
                  {"history", history->Source()}};
   const auto current = runner.Current();
+  status["event_id"] = event_id;
   status["state"] = stopping ? "stopping" : current ? "running" : "idle";
   status["run"] = current ? json{{"run_id", current->run_id},
                                  {"serial", current->serial},
@@ -218,9 +245,12 @@ void StationServer::Impl::GetStatus(httplib::Response& res) {
 }
 
 void StationServer::Impl::GetEvents(const httplib::Request& req, httplib::Response& res) {
-  // A page that reconnects says where it stopped; a new one starts from now.
+  // A page that reconnects says where it stopped (the browser's
+  // Last-Event-ID, or ?after= when the page opens a new stream itself); the
+  // events it missed come first. A new page starts from now.
   std::uint64_t start = events.LastId();
-  const std::string resume = req.get_header_value("Last-Event-ID");
+  const std::string resume = req.has_header("Last-Event-ID") ? req.get_header_value("Last-Event-ID")
+                                                              : req.get_param_value("after");
   std::uint64_t asked = 0;
   const auto [end, error] = std::from_chars(resume.data(), resume.data() + resume.size(), asked);
   if (!resume.empty() && error == std::errc() && end == resume.data() + resume.size() && asked <= start) {

@@ -162,8 +162,11 @@ TEST(StationApi, WithATokenEveryApiRequestCarriesIt) {
       {"the cookie", "GET", "/api/status", {{"Cookie", "multitone_token=" + token}}, "", "", 200},
       {"the page itself", "GET", "/", {}, "", "", 200},
       {"a token unfit for a cookie", "GET", "/?token=a%3Bb%3Dcdefgh", {}, "", "", 400},
+      {"a wrong token for the cookie", "GET", "/?token=line3-Token.y", {}, "", "", 401},
+      {"the icon", "GET", "/favicon.ico", {}, "", "", 200},
   };
   for (const auto& c : cases) Check(station, c);
+  EXPECT_FALSE(station.Client().Get("/?token=line3-Token.y")->has_header("Set-Cookie"));
 
   const auto set = station.Client().Get(("/?token=" + token).c_str());
   ASSERT_TRUE(set);
