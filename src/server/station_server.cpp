@@ -10,12 +10,14 @@
 #include <thread>
 
 #include "server/access_rules.h"
+#include "server/bounded_http_server.h"
 #include "server/event_hub.h"
 #include "server/json_text.h"
 #include "server/result_cache.h"
 #include "server/station_assets.h"
 #include "server/station_page.h"
 #include "server/station_runner.h"
+#include "server/stream_slots.h"
 #include "station/serial_number.h"
 
 namespace multitone::server {
@@ -24,11 +26,17 @@ namespace {
 using nlohmann::json;
 
 constexpr std::size_t kRecentRuns = 20;
-// Enough workers for a few pages, each holding an event stream, and the
-// line software beside them.
-constexpr std::size_t kWorkers = 32;
-// An idle event stream sends a comment this often, so a dead peer shows.
+// Workers: more than the event streams and a crowd of slow clients (each
+// of which holds one for at most BoundedHttpServer::kRequestTime), so the
+// operator's page and the line software are always answered.
+constexpr std::size_t kWorkers = 160;
+// Event streams at once; a new one beyond them ends the oldest.
+constexpr std::size_t kMaxStreams = 16;
+// An idle event stream sends a comment this often, for proxies on the way.
 constexpr std::chrono::seconds kKeepAlive(15);
+// How often a waiting event stream looks whether its page is still there
+// (and its slot still its own): a stream frees its worker this soon after.
+constexpr std::chrono::seconds kStreamLook(1);
 // Events kept for pages that reconnect: several whole runs.
 constexpr std::size_t kKeptEvents = 256;
 
@@ -88,7 +96,8 @@ struct StationServer::Impl {
   ResultCache results;
   EventHub events;
   StationRunner runner;
-  httplib::Server http;
+  StreamSlots streams{kMaxStreams};
+  BoundedHttpServer http;
   std::atomic<bool> serving{false};
   std::atomic<bool> stopping{false};
 };
@@ -258,24 +267,39 @@ void StationServer::Impl::GetEvents(const httplib::Request& req, httplib::Respon
   }
   auto cursor = std::make_shared<std::uint64_t>(start);
   auto greeted = std::make_shared<bool>(false);
+  auto written = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+  auto slot = streams.Open();
   res.set_header("Cache-Control", "no-store");
   res.set_chunked_content_provider(
-      "text/event-stream", [this, cursor, greeted](std::size_t, httplib::DataSink& sink) {
+      "text/event-stream", [this, cursor, greeted, written, slot](std::size_t, httplib::DataSink& sink) {
         std::string out;
         if (!*greeted) {
           *greeted = true;
           out = "retry: 1000\n\n";
         }
-        const auto fresh = events.WaitAfter(*cursor, out.empty() ? kKeepAlive : std::chrono::seconds(0));
+        const auto fresh = events.WaitAfter(*cursor, out.empty() ? kStreamLook : std::chrono::seconds(0));
         if (events.Closed()) {
           sink.done();
           return true;
         }
+        if (!*slot) {
+          // Ended for a newer stream: this page comes back later, not at once.
+          const std::string later = "retry: 10000\n\n";
+          sink.write(later.data(), later.size());
+          sink.done();
+          return true;
+        }
+        if (!BoundedHttpServer::ClientStillThere()) return false;
         for (const auto& event : fresh) {
           out += SseFrame(event);
           *cursor = event.id;
         }
-        if (out.empty()) out = ": keep-alive\n\n";
+        const auto now = std::chrono::steady_clock::now();
+        if (out.empty()) {
+          if (now - *written < kKeepAlive) return true;
+          out = ": keep-alive\n\n";
+        }
+        *written = now;
         return sink.write(out.data(), out.size());
       });
 }
@@ -297,6 +321,7 @@ int StationServer::Bind() {
   if (port <= 0) {
     throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port));
   }
+  impl_->http.WidenBacklog();
   return port;
 }
 
