@@ -17,6 +17,7 @@ let statusAsked = 0;      // status requests made ...
 let statusShown = 0;      // ... and the newest one applied
 let checking = false;     // a request for a stalled run is on its way
 let events = null;        // the event stream
+let streamBroken = false; // ... broke since it last opened
 let noticeCause = null;   // the run whose end ends the notice
 // A run that shows no progress for this long is asked for by its id: no step
 // of a run waits this long for the analyzer without the server saying so.
@@ -223,12 +224,13 @@ async function refreshStatus(force) {
   return status;
 }
 
-// The run the page shows as running has not advanced for a while: ask for
-// it by its id. Ended: show its verdict (the stream missed it, so it starts
-// afresh from the last event seen). Still going: ask again later.
-async function checkStalled() {
+// The run the page shows as running has not advanced for a while, or the
+// stream was broken (`reopened`): ask for it by its id. Ended: show its
+// verdict (and, when the stream stalled, open it afresh from the last event
+// seen). Still going: ask again later.
+async function checkStalled(reopened) {
   if (!shownRun || !shownRunning || checking) return;
-  if (performance.now() - lastAdvance < STALLED_MS) return;
+  if (!reopened && performance.now() - lastAdvance < STALLED_MS) return;
   checking = true;
   const runId = shownRun;
   try {
@@ -237,7 +239,7 @@ async function checkStalled() {
       lastAdvance = performance.now();
     } else if (answer.status === 200 && shownRun === runId && shownRunning) {
       await refreshStatus(true);
-      listen();
+      if (!reopened) listen();
     }
   } catch (error) {
     // The station does not answer: the next check asks again.
@@ -298,8 +300,13 @@ function listen() {
   if (events) events.close();
   const stream = new EventSource("/api/events" + (seenEvent ? "?after=" + seenEvent : ""));
   events = stream;
-  stream.addEventListener("open", () => refreshStatus(false));
+  stream.addEventListener("open", () => {
+    refreshStatus(false);
+    if (streamBroken) checkStalled(true);
+    streamBroken = false;
+  });
   stream.addEventListener("error", () => {
+    streamBroken = true;
     if (stream.readyState === EventSource.CLOSED && events === stream) setTimeout(listen, 1000);
   });
   stream.addEventListener("started", (event) => {
@@ -331,5 +338,5 @@ document.addEventListener("DOMContentLoaded", () => {
   });
   refreshStatus(false);
   listen();
-  setInterval(checkStalled, 1000);
+  setInterval(() => checkStalled(false), 1000);
 });
