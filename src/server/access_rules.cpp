@@ -76,6 +76,10 @@ int ApiAccessStatus(const std::string& token, std::string_view authorization,
   return presented && SameSecret(*presented, token) ? 200 : 401;
 }
 
+bool IsStationToken(const std::string& token, std::string_view presented) {
+  return !token.empty() && SameSecret(presented, token);
+}
+
 bool IsJsonContentType(std::string_view content_type) {
   return EqualsIgnoringCase(Trim(content_type.substr(0, content_type.find(';'))), "application/json");
 }

@@ -30,6 +30,10 @@ int ApiAccessStatus(const std::string& token, std::string_view authorization,
 // True for "application/json", with or without parameters ("; charset=utf-8").
 bool IsJsonContentType(std::string_view content_type);
 
+// True when `presented` is this station's token (never for a station
+// without one). Only then does "/?token=" set the cookie.
+bool IsStationToken(const std::string& token, std::string_view presented);
+
 // The Set-Cookie value that keeps the token for the page's own requests.
 std::string TokenCookieHeader(const std::string& token);
 

@@ -14,7 +14,7 @@
 namespace multitone::server {
 
 struct StationEvent {
-  std::uint64_t id = 0;  // 1, 2, ... in the order published
+  std::uint64_t id = 0;  // first_after + 1, + 2, ... in the order published
   std::string name;      // "started", "step", "verdict"
   std::string data;      // one line of JSON
 };
@@ -24,7 +24,11 @@ std::string SseFrame(const StationEvent& event);
 
 class EventHub {
  public:
-  explicit EventHub(std::size_t kept = 256) : kept_(kept) {}
+  // Ids start after `first_after`: a station started later numbers its events
+  // after those of an earlier one, so a page that saw the earlier station
+  // never takes a restarted one's events for old news.
+  explicit EventHub(std::size_t kept = 256, std::uint64_t first_after = 0)
+      : kept_(kept), last_id_(first_after) {}
 
   // Adds an event; `data` must hold no line break (compact JSON has none).
   void Publish(std::string name, std::string data);
@@ -33,7 +37,8 @@ class EventHub {
   // Empty after the timeout, and at once when the hub is closed.
   std::vector<StationEvent> WaitAfter(std::uint64_t after, std::chrono::milliseconds timeout);
 
-  // The id of the newest event (0 when none): where a new listener starts.
+  // The id of the newest event (`first_after` when none): where a new
+  // listener starts.
   std::uint64_t LastId() const;
 
   // Wakes every listener for good: the server is going down.
@@ -45,7 +50,7 @@ class EventHub {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<StationEvent> log_;
-  std::uint64_t last_id_ = 0;
+  std::uint64_t last_id_;
   bool closed_ = false;
 };
 

@@ -8,5 +8,6 @@ namespace multitone::server {
 extern const std::string_view kStationHtml;  // with {{station}}-style slots
 extern const std::string_view kStationScript;
 extern const std::string_view kStationStyle;
+extern const std::string_view kStationIcon;  // SVG
 
 }  // namespace multitone::server

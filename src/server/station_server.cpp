@@ -12,12 +12,14 @@
 #include <thread>
 
 #include "server/access_rules.h"
+#include "server/bounded_http_server.h"
 #include "server/event_hub.h"
 #include "server/json_text.h"
 #include "server/result_cache.h"
 #include "server/station_assets.h"
 #include "server/station_page.h"
 #include "server/station_runner.h"
+#include "server/stream_slots.h"
 #include "station/unit_names.h"
 
 namespace multitone::server {
@@ -26,11 +28,27 @@ namespace {
 using nlohmann::json;
 
 constexpr std::size_t kRecentRuns = 20;
-// Enough workers for a few pages, each holding an event stream, and the
-// line software beside them.
-constexpr std::size_t kWorkers = 32;
-// An idle event stream sends a comment this often, so a dead peer shows.
+// Workers: more than the event streams and a crowd of slow clients (each
+// of which holds one for at most BoundedHttpServer::kRequestTime), so the
+// operator's page and the line software are always answered.
+constexpr std::size_t kWorkers = 160;
+// Event streams at once; a new one beyond them ends the oldest.
+constexpr std::size_t kMaxStreams = 16;
+// An idle event stream sends a comment this often, for proxies on the way.
 constexpr std::chrono::seconds kKeepAlive(15);
+// How often a waiting event stream looks whether its page is still there
+// (and its slot still its own): a stream frees its worker this soon after.
+constexpr std::chrono::seconds kStreamLook(1);
+// Events kept for pages that reconnect: several whole runs.
+constexpr std::size_t kKeptEvents = 256;
+
+// Event ids count on from this station's start in milliseconds: a page that
+// saw an earlier start of the station, and resumes here, is behind every
+// event of this one.
+std::uint64_t StartingEventId() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()) * 1000;
+}
 
 // Who may load what: only this server's own script, style and pictures, no
 // frames, no inline script (a serial that got into the markup could not run).
@@ -64,6 +82,7 @@ struct StationServer::Impl {
       : config(std::move(config_in)),
         history(std::move(history_in)),
         page(StationPage({setup.station, ProductText(setup), setup.analyzer, setup.simulated})),
+        events(kKeptEvents, StartingEventId()),
         runner(std::move(setup), *history, results, events, log) {
     Route();
   }
@@ -79,7 +98,8 @@ struct StationServer::Impl {
   ResultCache results;
   EventHub events;
   StationRunner runner;
-  httplib::Server http;
+  StreamSlots streams{kMaxStreams};
+  BoundedHttpServer http;
   std::atomic<bool> serving{false};
   std::atomic<bool> stopping{false};
 };
@@ -126,6 +146,12 @@ void StationServer::Impl::Route() {
         res.set_content("not a token", "text/plain");
         return;
       }
+      // A wrong token changes nothing: the cookie the page has stays.
+      if (!IsStationToken(config.token, token)) {
+        res.status = 401;
+        res.set_content("not this station's token", "text/plain");
+        return;
+      }
       res.set_header("Set-Cookie", TokenCookieHeader(token));
       res.set_redirect("/", 303);
       return;
@@ -137,6 +163,12 @@ void StationServer::Impl::Route() {
   });
   http.Get("/station.css", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(kStationStyle.data(), kStationStyle.size(), "text/css; charset=utf-8");
+  });
+  // The page names its icon; a browser that asks for /favicon.ico all the
+  // same gets it too.
+  http.Get(R"(/favicon\.(svg|ico))", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Content-Security-Policy", kDrawingPolicy);
+    res.set_content(kStationIcon.data(), kStationIcon.size(), "image/svg+xml");
   });
 
   http.Post("/api/runs", [this](const httplib::Request& req, httplib::Response& res) { PostRun(req, res); });
@@ -194,6 +226,9 @@ void StationServer::Impl::PostRun(const httplib::Request& req, httplib::Response
 }
 
 void StationServer::Impl::GetStatus(httplib::Response& res) {
+  // Read before the state: the state below is at least as new as this event,
+  // so a page that saw this event in its stream has nothing older to show.
+  const std::uint64_t event_id = events.LastId();
   const StationSetup& setup = runner.Setup();
   json status = {{"station", setup.station},
                  {"analyzer", setup.analyzer},
@@ -203,6 +238,7 @@ void StationServer::Impl::GetStatus(httplib::Response& res) {
                  {"limits_file", setup.limits ? json(setup.limits->file) : json(nullptr)},
                  {"history", history->Source()}};
   const auto current = runner.Current();
+  status["event_id"] = event_id;
   status["state"] = stopping ? "stopping" : current ? "running" : "idle";
   status["run"] = current ? json{{"run_id", current->run_id},
                                  {"serial", current->serial},
@@ -220,9 +256,12 @@ void StationServer::Impl::GetStatus(httplib::Response& res) {
 }
 
 void StationServer::Impl::GetEvents(const httplib::Request& req, httplib::Response& res) {
-  // A page that reconnects says where it stopped; a new one starts from now.
+  // A page that reconnects says where it stopped (the browser's
+  // Last-Event-ID, or ?after= when the page opens a new stream itself); the
+  // events it missed come first. A new page starts from now.
   std::uint64_t start = events.LastId();
-  const std::string resume = req.get_header_value("Last-Event-ID");
+  const std::string resume = req.has_header("Last-Event-ID") ? req.get_header_value("Last-Event-ID")
+                                                              : req.get_param_value("after");
   std::uint64_t asked = 0;
   const auto [end, error] = std::from_chars(resume.data(), resume.data() + resume.size(), asked);
   if (!resume.empty() && error == std::errc() && end == resume.data() + resume.size() && asked <= start) {
@@ -230,24 +269,39 @@ void StationServer::Impl::GetEvents(const httplib::Request& req, httplib::Respon
   }
   auto cursor = std::make_shared<std::uint64_t>(start);
   auto greeted = std::make_shared<bool>(false);
+  auto written = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+  auto slot = streams.Open();
   res.set_header("Cache-Control", "no-store");
   res.set_chunked_content_provider(
-      "text/event-stream", [this, cursor, greeted](std::size_t, httplib::DataSink& sink) {
+      "text/event-stream", [this, cursor, greeted, written, slot](std::size_t, httplib::DataSink& sink) {
         std::string out;
         if (!*greeted) {
           *greeted = true;
           out = "retry: 1000\n\n";
         }
-        const auto fresh = events.WaitAfter(*cursor, out.empty() ? kKeepAlive : std::chrono::seconds(0));
+        const auto fresh = events.WaitAfter(*cursor, out.empty() ? kStreamLook : std::chrono::seconds(0));
         if (events.Closed()) {
           sink.done();
           return true;
         }
+        if (!*slot) {
+          // Ended for a newer stream: this page comes back later, not at once.
+          const std::string later = "retry: 10000\n\n";
+          sink.write(later.data(), later.size());
+          sink.done();
+          return true;
+        }
+        if (!BoundedHttpServer::ClientStillThere()) return false;
         for (const auto& event : fresh) {
           out += SseFrame(event);
           *cursor = event.id;
         }
-        if (out.empty()) out = ": keep-alive\n\n";
+        const auto now = std::chrono::steady_clock::now();
+        if (out.empty()) {
+          if (now - *written < kKeepAlive) return true;
+          out = ": keep-alive\n\n";
+        }
+        *written = now;
         return sink.write(out.data(), out.size());
       });
 }
@@ -277,6 +331,7 @@ int StationServer::Bind() {
     throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port) +
                              " (is another station or program using it?)");
   }
+  impl_->http.WidenBacklog();
   return port;
 }
 

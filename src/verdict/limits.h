@@ -3,7 +3,7 @@
 //
 //   product = "PB-200"              # optional
 //   revision = "C"                  # optional
-//   serial_pattern = '^PB2\d{7}$'   # optional, ECMAScript regular expression
+//   serial_pattern = '^PB2\d{7}$'   # optional, a regular expression (RE2)
 //   [pitch_error]                   # min, max, marginal (all optional)
 //   [signal_to_noise]               # a figure table for both channels ...
 //   [signal_to_noise.right]         # ... and an override for one channel

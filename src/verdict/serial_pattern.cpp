@@ -1,29 +1,29 @@
 #include "verdict/serial_pattern.h"
 
-// GCC 12 reports a false -Wmaybe-uninitialized inside libstdc++'s regex
-// compiler when optimising under the sanitizers.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <regex>
+#include <re2/re2.h>
 
 namespace multitone {
+namespace {
+
+// RE2 matches in time linear in the serial's length whatever the pattern
+// (no backtracking), so no pattern can hold a station up.
+RE2::Options QuietOptions() {
+  RE2::Options options;
+  options.set_log_errors(false);
+  return options;
+}
+
+}  // namespace
 
 std::optional<std::string> PatternProblem(const std::string& pattern) {
-  try {
-    std::regex compiled(pattern, std::regex::ECMAScript);
-  } catch (const std::regex_error& error) {
-    return std::string(error.what());
-  }
-  return std::nullopt;
+  const RE2 compiled(pattern, QuietOptions());
+  if (compiled.ok()) return std::nullopt;
+  return compiled.error();
 }
 
 bool MatchesPattern(std::string_view text, const std::string& pattern) {
-  try {
-    return std::regex_match(text.begin(), text.end(), std::regex(pattern, std::regex::ECMAScript));
-  } catch (const std::regex_error&) {
-    return false;
-  }
+  const RE2 compiled(pattern, QuietOptions());
+  return compiled.ok() && RE2::FullMatch(re2::StringPiece(text.data(), text.size()), compiled);
 }
 
 }  // namespace multitone
-#pragma GCC diagnostic pop

@@ -1,6 +1,7 @@
 #pragma once
-// The limits' serial_pattern: an ECMAScript regular expression that a whole
-// serial number must match.
+// The limits' serial_pattern: a regular expression in RE2's syntax (as
+// ECMAScript's, without backreferences and lookaround) that a whole serial
+// number must match.
 #include <optional>
 #include <string>
 #include <string_view>

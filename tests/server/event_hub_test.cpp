@@ -24,6 +24,15 @@ TEST(EventHub, ListenersReadFromWhereTheyStopped) {
   EXPECT_TRUE(hub.WaitAfter(5, milliseconds(0)).empty());
 }
 
+TEST(EventHub, IdsCountOnFromTheStationsStart) {
+  EventHub hub(8, 5000);
+  EXPECT_EQ(hub.LastId(), 5000u);  // a new listener of an earlier start is behind
+  hub.Publish("started", "{}");
+  const auto events = hub.WaitAfter(4999, milliseconds(0));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].id, 5001u);
+}
+
 TEST(EventHub, ClosingWakesAWaitingListener) {
   EventHub hub;
   auto waiting = std::async(std::launch::async, [&] { return hub.WaitAfter(0, std::chrono::seconds(60)); });

@@ -2,8 +2,13 @@
 // analyzer: what each kind of request gets, one run at a time, and a stop
 // that lets the run in progress finish and be recorded. The analyzer waits
 // behind a gate, so a run lasts exactly as long as the test needs.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <fstream>
@@ -165,8 +170,11 @@ TEST(StationApi, WithATokenEveryApiRequestCarriesIt) {
       {"the cookie", "GET", "/api/status", {{"Cookie", "multitone_token=" + token}}, "", "", 200},
       {"the page itself", "GET", "/", {}, "", "", 200},
       {"a token unfit for a cookie", "GET", "/?token=a%3Bb%3Dcdefgh", {}, "", "", 400},
+      {"a wrong token for the cookie", "GET", "/?token=line3-Token.y", {}, "", "", 401},
+      {"the icon", "GET", "/favicon.ico", {}, "", "", 200},
   };
   for (const auto& c : cases) Check(station, c);
+  EXPECT_FALSE(station.Client().Get("/?token=line3-Token.y")->has_header("Set-Cookie"));
 
   const auto set = station.Client().Get(("/?token=" + token).c_str());
   ASSERT_TRUE(set);
@@ -257,6 +265,99 @@ TEST(StationApi, ASecondStationOnTheSamePortIsRefused) {
                        std::make_unique<MemoryRunHistory>(), log);
   EXPECT_THROW(second.Bind(), std::runtime_error);
   EXPECT_EQ(first.Client().Get("/api/status")->status, 200);
+}
+
+// Loopback clients that hang on: some send a request one byte at a time and
+// never finish it, some connect and send nothing. Each one the server drops
+// connects again, until the crowd stops.
+class SlowCrowd {
+ public:
+  SlowCrowd(int port, int trickling, int idle) : port_(port) {
+    for (int i = 0; i < trickling + idle; ++i) clients_.push_back({Connect(), i < trickling, 0});
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~SlowCrowd() {
+    stop_ = true;
+    thread_.join();
+    for (const auto& client : clients_) ::close(client.fd);
+  }
+  // Connections the server has closed so far.
+  int Dropped() const { return dropped_; }
+
+ private:
+  struct Client {
+    int fd;
+    bool trickling;
+    std::size_t sent;
+  };
+  int Connect() const {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return fd;
+  }
+  void Run() {
+    const std::string request = "GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + std::string(4000, 'a');
+    while (!stop_) {
+      for (auto& client : clients_) {
+        pollfd watched{client.fd, POLLIN, 0};
+        char byte;
+        const bool closed = ::poll(&watched, 1, 0) > 0 && ::recv(client.fd, &byte, 1, MSG_DONTWAIT) <= 0;
+        if (closed) {
+          ::close(client.fd);
+          client = {Connect(), client.trickling, 0};
+          ++dropped_;
+        } else if (client.trickling) {
+          ::send(client.fd, &request[client.sent++ % request.size()], 1, MSG_NOSIGNAL);
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+  }
+
+  const int port_;
+  std::vector<Client> clients_;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> dropped_{0};
+  std::thread thread_;
+};
+
+TEST(StationApi, ThePageAndApiAnswerWhileAHundredSlowClientsHangOn) {
+  Station station;
+  SlowCrowd crowd(station.Port(), 70, 30);
+  // Event streams beyond the cap: the oldest end.
+  std::atomic<int> ended{0};
+  std::vector<std::thread> streams;
+  for (int i = 0; i < 20; ++i) {
+    streams.emplace_back([&] {
+      auto client = station.Client();
+      client.Get("/api/events", [](const char*, std::size_t) { return true; });
+      ++ended;
+    });
+  }
+  const auto answered = [&](const char* path) {
+    const auto got = station.Client().Get(path);
+    return got && got->status == 200;
+  };
+  EXPECT_TRUE(answered("/"));
+  EXPECT_TRUE(answered("/api/status"));
+  const auto deadline = std::chrono::steady_clock::now() + kBound;
+  while ((ended < 4 || crowd.Dropped() < 100) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_GE(ended, 4) << "event streams beyond the cap were not ended";
+  EXPECT_GE(crowd.Dropped(), 100) << "slow and idle clients were not dropped";
+  EXPECT_TRUE(answered("/api/status"));
+  const auto run = station.PostSerial("PB20000031");
+  ASSERT_TRUE(run);
+  EXPECT_EQ(run->status, 202);
+  station.ResultOf(json::parse(run->body).at("run_id"));
+  station.Shutdown();
+  for (auto& stream : streams) stream.join();
+  EXPECT_EQ(ended, 20);
 }
 
 }  // namespace

@@ -13,9 +13,11 @@ import json
 import os
 import re
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import urllib.error
@@ -86,6 +88,72 @@ class Station(Process):
             return error.code
 
 
+class StreamBreaker:
+    """A loopback TCP relay in front of a station that breaks its event stream
+    at one event: "cut" closes the stream's connection there, "hold" keeps it
+    open and forwards nothing more. Every other request passes untouched."""
+
+    def __init__(self, station_port, mode, at_event):
+        self.target = ("127.0.0.1", station_port)
+        self.mode, self.at_event = mode, at_event.encode()
+        self.broken = threading.Event()
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.url = "http://127.0.0.1:%d/" % self.listener.getsockname()[1]
+        self.sockets = []
+        threading.Thread(target=self.accept, daemon=True).start()
+
+    def accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            server = socket.create_connection(self.target, timeout=WAIT)
+            server.settimeout(None)
+            self.sockets += [client, server]
+            stream = {"events": False}
+            threading.Thread(target=self.pump, args=(client, server, stream, False), daemon=True).start()
+            threading.Thread(target=self.pump, args=(server, client, stream, True), daemon=True).start()
+
+    def pump(self, source, sink, stream, from_station):
+        seen = b""
+        while True:
+            try:
+                data = source.recv(65536)
+            except OSError:
+                data = b""
+            if not data:
+                break
+            if not from_station and data.startswith(b"GET /api/events"):
+                stream["events"] = True
+            if from_station and stream["events"] and not self.broken.is_set():
+                seen = (seen + data)[-4096:]
+                if self.at_event in seen:
+                    self.broken.set()
+                    if self.mode == "cut":
+                        break
+                    try:  # hold: the page hears nothing more on this stream
+                        while source.recv(65536):
+                            pass
+                    except OSError:
+                        pass
+                    break
+            try:
+                sink.sendall(data)
+            except OSError:
+                break
+        for end in (source, sink):
+            try:
+                end.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
+    def close(self):
+        self.listener.close()
+        for end in self.sockets:
+            end.close()
+
+
 class StationPage(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -97,6 +165,7 @@ class StationPage(unittest.TestCase):
                      "--no-proxy-server", "--window-size=1280,1800",
                      "--user-data-dir=" + os.path.join(cls.workdir.name, "profile")):
             options.add_argument(flag)
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         cls.browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         cls.browser.set_page_load_timeout(WAIT)
         cls.browser.set_script_timeout(WAIT)
@@ -120,8 +189,8 @@ class StationPage(unittest.TestCase):
         return WebDriverWait(self.browser, WAIT, poll_frequency=0.05).until(
             lambda _: condition(), message="waited %d s for %s" % (WAIT, what))
 
-    def open(self, station):
-        self.browser.get(station.url)
+    def open(self, station, url=None):
+        self.browser.get(url or station.url)
         self.until(lambda: self.text("history-source"), "the page's first status")
         self.assertEqual(self.browser.switch_to.active_element.get_attribute("id"), "serial")
 
@@ -149,6 +218,16 @@ class StationPage(unittest.TestCase):
         self.assertEqual(self.browser.find_element(By.CSS_SELECTOR, "#recent tbody td:nth-child(2)").text,
                          "PB20000001")
         self.assertEqual(self.browser.switch_to.active_element.get_attribute("id"), "serial")
+        # A serial the station refuses: the banner no longer shows the last unit.
+        self.scan("PB2")
+        self.until(lambda: self.text("banner-verdict") == "NOT TESTED", "the refused scan in the banner")
+        self.assertEqual(self.text("banner-serial"), "PB2")
+        self.assertIn("serial", self.text("banner-detail"))
+        self.assertEqual(self.browser.find_elements(By.CSS_SELECTOR, "#figures tbody tr"), [])
+        # The page declares its icon: nothing it asks for is missing.
+        missing = [entry["message"] for entry in self.browser.get_log("browser")
+                   if station.url[:-1] in entry["message"] and "404" in entry["message"]]
+        self.assertEqual(missing, [])
 
     def test_dead_right_channel_fails_naming_the_right_channel(self):
         station = self.start("sim:fault=dead-right")
@@ -207,6 +286,53 @@ class StationPage(unittest.TestCase):
         self.assertEqual(self.text("banner-serial"), "PB20000003")
         self.verdict()
         self.assertEqual(self.text("banner-serial"), "PB20000003")
+        # The notice ends with the run that caused it.
+        self.until(lambda: self.text("notice") == "", "the notice to end with the run")
+
+    def realtime_station(self, fault=None):
+        argv = [ANALYZER_SIM, "--port", "0", "--realtime"] + (["--fault", fault] if fault else [])
+        analyzer = Process(argv, self.workdir.name)
+        self.processes.append(analyzer)
+        port = analyzer.wait_for(r"listening on 127\.0\.0\.1:(\d+)").group(1)
+        return self.start("tcp://127.0.0.1:" + port)
+
+    def test_a_run_started_elsewhere_then_a_scan_here_shows_every_verdict_also_after_reloads(self):
+        station = self.realtime_station("dead-right")
+        request = urllib.request.Request(station.url + "api/runs", data=b'{"serial":"PB20000011"}',
+                                         headers={"Content-Type": "application/json"}, method="POST")
+        with urllib.request.urlopen(request, timeout=WAIT) as answer:
+            elsewhere = json.load(answer)["run_id"]
+        self.assertEqual(station.post_serial("PB20000012"), 409)
+        deadline = time.monotonic() + WAIT
+        while urllib.request.urlopen(station.url + "api/runs/" + elsewhere, timeout=WAIT).status != 200:
+            self.assertLess(time.monotonic(), deadline, "the run started elsewhere did not end")
+            time.sleep(0.05)
+        self.open(station)
+        self.assertEqual(self.verdict(), "FAIL")
+        self.assertEqual(self.text("banner-serial"), "PB20000011")
+        self.scan("PB20000013")
+        self.until(lambda: self.text("banner-serial") == "PB20000013", "the scanned unit in the banner")
+        self.assertEqual(self.verdict(), "FAIL")
+        # The last verdict is on the page after every reload.
+        for _ in range(5):
+            self.browser.refresh()
+            self.assertEqual(self.verdict(), "FAIL")
+            self.assertEqual(self.text("banner-serial"), "PB20000013")
+
+    def test_a_stream_broken_mid_run_still_brings_the_verdict(self):
+        station = self.realtime_station()
+        port = int(re.search(r":(\d+)/$", station.url).group(1))
+        for mode in ("cut", "hold"):
+            with self.subTest(mode=mode):
+                breaker = StreamBreaker(port, mode, '"index":3')
+                try:
+                    self.open(station, breaker.url)
+                    self.scan("PB2000002" + str(len(mode)))
+                    self.assertEqual(self.verdict(), "PASS")
+                    self.assertTrue(breaker.broken.is_set(), "the stream was not broken mid-run")
+                    self.assertEqual(self.text("banner-serial"), "PB2000002" + str(len(mode)))
+                finally:
+                    breaker.close()
 
 
 class StationStop(unittest.TestCase):

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <mutex>
 #include <stdexcept>
+#include <streambuf>
 
 #include "app/embedded_analyzer.h"
 #include "server/store_run_history.h"
 #include "station/unit_run.h"
+#include "support/postgres_server.h"
 #include "verdict/limits.h"
 
 namespace multitone::server {
@@ -41,6 +44,7 @@ TEST(StoreRunHistory, CountsAndLastRunsComeFromTheStore) {
 
   // A fresh server on station A sees what the store holds, not its own memory.
   StoreRunHistory restarted({"sqlite:" + file, ""}, "st-A");
+  restarted.Refresh();
   const std::vector<RunSummary> recent = restarted.Recent(20);
   ASSERT_EQ(recent.size(), 2u);
   EXPECT_EQ(recent[0].serial, "SN3");
@@ -64,6 +68,63 @@ TEST(StoreRunHistory, AStoreThatCannotBeWrittenFailsTheRecord) {
   ASSERT_EQ(recent.size(), 1u);
   EXPECT_EQ(recent[0].serial, "SN1");
   EXPECT_NE(history.Source(), "the results store");
+}
+
+// Lines written from the history's own thread, read by the test.
+class Notes : public std::streambuf {
+ public:
+  std::string Text() {
+    std::lock_guard lock(mutex_);
+    return text_;
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    std::lock_guard lock(mutex_);
+    if (c != traits_type::eof()) text_ += traits_type::to_char_type(c);
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    std::lock_guard lock(mutex_);
+    text_.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string text_;
+};
+
+TEST(StoreRunHistory, ALineServerDownAndBackAgain) {
+  multitone::testing::PostgresServer server;
+  const std::string spool = ::testing::TempDir() + "/station-spool.db";
+  std::remove(spool.c_str());
+  Notes notes;
+  std::ostream log(&notes);
+  StoreRunHistory history({server.Url(), spool}, "st-A", log);
+  Record(history, Tested("sim", "SN1", "st-A"));
+  history.Refresh();
+  EXPECT_EQ(history.Source(), "the results store");
+  EXPECT_EQ(history.Today().tested, 1);
+
+  server.Stop();
+  Record(history, Tested("sim", "SN2", "st-A"));
+  history.Refresh();
+  EXPECT_NE(notes.Text().find("multitone serve: kept locally only: 1 run in " + spool + " wait for the server"),
+            std::string::npos)
+      << notes.Text();
+  EXPECT_EQ(history.Source(),
+            "this server's own runs (the results store cannot be read); 1 run in the spool wait for the server");
+  ASSERT_EQ(history.Recent(20).size(), 2u);  // this server's own, meanwhile
+
+  server.Start();
+  history.Refresh();
+  EXPECT_EQ(history.Source(), "the results store");
+  EXPECT_NE(notes.Text().find("multitone serve: forwarded 1 run from the spool"), std::string::npos) << notes.Text();
+  EXPECT_EQ(history.Today().tested, 2);
+  const auto recent = history.Recent(20);
+  ASSERT_EQ(recent.size(), 2u);
+  EXPECT_EQ(recent[0].serial, "SN2");
 }
 
 }  // namespace

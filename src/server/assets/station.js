@@ -1,10 +1,27 @@
 // The station page. Every text from the server goes into the page as text
 // (textContent), never as markup.
+//
+// The page follows the station through its event stream, and every status
+// answer is a snapshot taken at one event (its event_id): whichever of the two
+// arrives last, the page shows the newest state and never goes back in time.
+// A stream that broke is resumed from the last event seen, and a run that
+// has not advanced for longer than a step takes is asked for by its id.
 "use strict";
 
 const $ = (id) => document.getElementById(id);
-let shownRun = null;       // the run whose verdict the banner shows
-let statusRequest = null;  // the newest status request, so answers never go back in time
+let shownRun = null;      // the run the banner shows
+let shownRunning = false; // ... as still running
+let seenEvent = 0;        // the newest event the page has applied
+let lastAdvance = 0;      // when the running run last showed progress (ms)
+let statusAsked = 0;      // status requests made ...
+let statusShown = 0;      // ... and the newest one applied
+let checking = false;     // a request for a stalled run is on its way
+let events = null;        // the event stream
+let streamBroken = false; // ... broke since it last opened
+let noticeCause = null;   // the run whose end ends the notice
+// A run that shows no progress for this long is asked for by its id: no step
+// of a run waits this long for the analyzer without the server saying so.
+const STALLED_MS = 5000;
 // The figures in the order of the results table on the analyzer.
 const FIGURE_ORDER = ["total_level", "reference_level", "distortion", "crosstalk_100hz",
                       "crosstalk_10khz", "noise", "signal_to_noise"];
@@ -26,11 +43,23 @@ function setBanner(kind, verdict, serial, detail) {
   $("banner-detail").textContent = detail || "";
 }
 
-function notice(text) {
+// A notice ends with its cause: `cause` is the run whose verdict ends it.
+function notice(text, cause) {
   $("notice").textContent = text || "";
+  noticeCause = text ? cause || null : null;
+}
+
+// A scan that started nothing: the banner no longer shows the previous unit.
+function showRefused(serial, why) {
+  shownRun = null;
+  shownRunning = false;
+  hideProgress();
+  clearResult();
+  setBanner("refused", "NOT TESTED", serial, why);
 }
 
 function showProgress(index, count, step) {
+  lastAdvance = performance.now();
   const box = $("progress");
   box.hidden = false;
   $("progress-fill").style.width = count ? ((100 * index) / count).toFixed(1) + "%" : "0";
@@ -48,6 +77,8 @@ function clearResult() {
 
 function showVerdict(summary) {
   shownRun = summary.run_id;
+  shownRunning = false;
+  if (noticeCause === summary.run_id) notice("");
   hideProgress();
   const simulated = summary.simulated ? " (SIMULATED)" : "";
   const verdict = summary.verdict + simulated;
@@ -63,6 +94,8 @@ function showVerdict(summary) {
 
 function showRunning(run) {
   shownRun = run.run_id;
+  shownRunning = true;
+  lastAdvance = performance.now();
   clearResult();
   setBanner("running", "TESTING", run.serial, "");
   showProgress(run.index || 0, run.count || 0, run.step || "");
@@ -152,24 +185,67 @@ function showRecent(runs) {
   }
 }
 
-async function refreshStatus(showLast) {
-  const request = {};
-  statusRequest = request;
-  const answer = await fetch("/api/status");
+// Shows the station as a status answer has it. The banner follows the
+// answer only when it is newer than every event already shown, or when
+// `force` (the shown run has ended and the stream did not say so).
+function showStatus(status, force) {
+  const newer = status.event_id > seenEvent;
+  if (newer) seenEvent = status.event_id;
+  if (!newer && !force) return;
+  if (status.run) {
+    if (shownRun !== status.run.run_id || !shownRunning) showRunning(status.run);
+    showProgress(status.run.index || 0, status.run.count || 0, status.run.step || "");
+  } else if (status.last && (shownRun !== status.last.run_id || shownRunning)) {
+    showVerdict(status.last);
+  }
+}
+
+async function refreshStatus(force) {
+  const asked = ++statusAsked;
+  let answer;
+  try {
+    answer = await fetch("/api/status");
+  } catch (error) {
+    return null;
+  }
   if (answer.status === 401) {
     notice("Not authorised: open this page as /?token=TOKEN");
     return null;
   }
-  if (answer.status !== 200 || statusRequest !== request) return null;
+  if (answer.status !== 200) return null;
   const status = await answer.json();
+  // Answers can overtake each other: an older one changes nothing.
+  if (asked < statusShown) return null;
+  statusShown = asked;
   showCounts(status.today);
   showRecent(status.recent);
   $("history-source").textContent = "from " + status.history;
-  if (showLast) {
-    if (status.run) showRunning(status.run);
-    else if (status.last) showVerdict(status.last);
-  }
+  showStatus(status, force);
   return status;
+}
+
+// The run the page shows as running has not advanced for a while, or the
+// stream was broken (`reopened`): ask for it by its id. Ended: show its
+// verdict (and, when the stream stalled, open it afresh from the last event
+// seen). Still going: ask again later.
+async function checkStalled(reopened) {
+  if (!shownRun || !shownRunning || checking) return;
+  if (!reopened && performance.now() - lastAdvance < STALLED_MS) return;
+  checking = true;
+  const runId = shownRun;
+  try {
+    const answer = await fetch("/api/runs/" + encodeURIComponent(runId));
+    if (answer.status === 202) {
+      lastAdvance = performance.now();
+    } else if (answer.status === 200 && shownRun === runId && shownRunning) {
+      await refreshStatus(true);
+      if (!reopened) listen();
+    }
+  } catch (error) {
+    // The station does not answer: the next check asks again.
+  } finally {
+    checking = false;
+  }
 }
 
 async function startRun(serial) {
@@ -191,30 +267,61 @@ async function startRun(serial) {
     field.value = "";
     if (shownRun !== reply.run_id) showRunning({ run_id: reply.run_id, serial: serial });
   } else if (answer.status === 409) {
-    notice("A run is in progress" + (reply.serial ? " (serial " + reply.serial + ")" : "") +
-           ": wait for its verdict, then scan again.");
+    const why = "A run is in progress" + (reply.serial ? " (serial " + reply.serial + ")" : "") +
+                ": wait for its verdict, then scan again.";
+    // Over the running unit's own banner a line says it; over an older
+    // verdict the banner itself says that this scan started nothing.
+    if (!(shownRunning && shownRun === reply.run_id)) showRefused(serial, why);
+    notice(why, reply.run_id);
     field.select();
   } else if (answer.status === 401) {
     notice("Not authorised: open this page as /?token=TOKEN");
   } else {
-    notice(reply.error || "The station refused the serial (" + answer.status + ")");
+    const why = reply.error || "The station refused the serial (" + answer.status + ")";
+    showRefused(serial, why);
+    notice(why);
     field.select();
   }
 }
 
+// Applies an event once, in order: one the page has already seen (in the
+// stream or in a status snapshot) changes nothing.
+function fresh(event) {
+  const id = Number(event.lastEventId);
+  if (id && id <= seenEvent) return false;
+  if (id) seenEvent = id;
+  return true;
+}
+
+// Opens the event stream, resuming after the last event seen. The browser
+// reconnects by itself (with Last-Event-ID) when the stream breaks; a stream
+// it gave up on is opened again.
 function listen() {
-  const events = new EventSource("/api/events");
-  events.addEventListener("open", () => refreshStatus(false));
-  events.addEventListener("started", (event) => {
-    const run = JSON.parse(event.data);
-    if (shownRun !== run.run_id) showRunning(run);
+  if (events) events.close();
+  const stream = new EventSource("/api/events" + (seenEvent ? "?after=" + seenEvent : ""));
+  events = stream;
+  stream.addEventListener("open", () => {
+    refreshStatus(false);
+    if (streamBroken) checkStalled(true);
+    streamBroken = false;
   });
-  events.addEventListener("step", (event) => {
+  stream.addEventListener("error", () => {
+    streamBroken = true;
+    if (stream.readyState === EventSource.CLOSED && events === stream) setTimeout(listen, 1000);
+  });
+  stream.addEventListener("started", (event) => {
+    if (!fresh(event)) return;
+    const run = JSON.parse(event.data);
+    if (shownRun !== run.run_id || !shownRunning) showRunning(run);
+  });
+  stream.addEventListener("step", (event) => {
+    if (!fresh(event)) return;
     const step = JSON.parse(event.data);
-    if (shownRun !== step.run_id) showRunning(step);
+    if (shownRun !== step.run_id || !shownRunning) showRunning(step);
     showProgress(step.index, step.count, step.step);
   });
-  events.addEventListener("verdict", (event) => {
+  stream.addEventListener("verdict", (event) => {
+    if (!fresh(event)) return;
     showVerdict(JSON.parse(event.data));
     refreshStatus(false);
     $("serial").focus();
@@ -229,6 +336,7 @@ document.addEventListener("DOMContentLoaded", () => {
     const serial = field.value;
     if (serial) startRun(serial);
   });
-  refreshStatus(true);
+  refreshStatus(false);
   listen();
+  setInterval(() => checkStalled(false), 1000);
 });
