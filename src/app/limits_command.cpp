@@ -38,7 +38,7 @@ int LimitsCommand(int argc, const char* const* argv) {
     if (!line.empty() && line.front() != '#') serials.push_back(line);
   }
   try {
-    ResultsStore store = ResultsStore::Open(results);
+    ResultsStore store = ResultsStore::OpenExisting(results);
     std::cout << DeriveLimits(store.db(), serials, k);
     return 0;
   } catch (const StoreError& error) {
