@@ -1,7 +1,7 @@
 // Station processes against one store: eight opening a new store at once
 // lose and double nothing; processes killed at random points leave whole runs or none; a
 // server that goes away in the middle of a sequence loses nothing either,
-// once `multitone sync` has run.
+// once `multitone sync` has run; two syncs at once each report their own.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <set>
@@ -19,6 +20,7 @@
 #include "store/sqlite_database.h"
 #include "store/store_fixture.h"
 #include "support/subprocess.h"
+#include "support/synthetic_runs.h"
 
 extern char** environ;
 
@@ -185,6 +187,37 @@ TEST(SpoolTest, ServerStoppedMidSequenceThenSyncDeliversEveryRunOnce) {
   }
   EXPECT_EQ(MeasurementsPerRun(ResultsStore::Open(url).db()), expected);
   EXPECT_EQ(ResultsStore(OpenSqlite(spool)).RunCount(), 0u);
+  for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(spool.string() + end);
+}
+
+TEST(SpoolTest, TwoSyncsAtOnceEachCountTheRunsTheyForwarded) {
+  constexpr int kRuns = 500;
+  PostgresServer server;
+  const auto spool = std::filesystem::temp_directory_path() /
+                     ("multitone-spool2-" + std::to_string(::getpid()) + ".db");
+  std::mt19937_64 random(9);
+  std::vector<StoredRun> runs;
+  for (int i = 0; i < kRuns; ++i) runs.push_back(SyntheticRun("run-" + std::to_string(i), "SN", i, random));
+  ResultsStore(OpenSqlite(spool)).Put(runs);
+
+  ProgramResult results[2];
+  std::thread syncs[2];
+  for (int i = 0; i < 2; ++i) {
+    syncs[i] = std::thread([&, i] {
+      results[i] = RunProgram({MULTITONE_BINARY, "sync", "--results", server.Url(), "--spool", spool.string()});
+    });
+  }
+  int forwarded = 0;
+  for (int i = 0; i < 2; ++i) {
+    syncs[i].join();
+    EXPECT_EQ(results[i].exit_code, 0) << results[i].err;
+    int n = -1;
+    EXPECT_EQ(std::sscanf(results[i].out.c_str(), "forwarded %d runs, 0 left in the spool", &n), 1)
+        << results[i].out;
+    forwarded += n;
+  }
+  EXPECT_EQ(forwarded, kRuns);
+  EXPECT_EQ(ResultsStore::Open(server.Url()).RunCount(), static_cast<std::size_t>(kRuns));
   for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(spool.string() + end);
 }
 
