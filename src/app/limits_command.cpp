@@ -1,6 +1,5 @@
 // multitone limits derive: a limits file drafted from golden units' stored
 // runs, on stdout.
-#include <cmath>
 #include <fstream>
 #include <iostream>
 
