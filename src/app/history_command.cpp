@@ -16,7 +16,7 @@ int HistoryCommand(int argc, const char* const* argv) {
   app.add_option("--serial", serial, "The unit's serial number")->type_name("SN")->required();
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
   try {
-    ResultsStore store = ResultsStore::Open(results);
+    ResultsStore store = ResultsStore::OpenExisting(results);
     const auto history = UnitHistory(store.db(), serial);
     if (history.empty()) {
       std::cerr << "multitone history: no runs of " << serial << '\n';

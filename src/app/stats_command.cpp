@@ -39,7 +39,7 @@ int StatsCommand(int argc, const char* const* argv) {
     }
   }
   try {
-    ResultsStore store = ResultsStore::Open(results);
+    ResultsStore store = ResultsStore::OpenExisting(results);
     const RunStats stats = ComputeStats(store.db(), filter);
     std::cout << StatsText(stats);
     if (!html.empty()) {

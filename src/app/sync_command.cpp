@@ -1,12 +1,14 @@
 // multitone sync: forwards the runs a station kept in its spool while the
 // PostgreSQL server could not be reached; the server and the spool may come
 // from the station file. Exit 0 when the spool is empty afterwards, 1 when
-// runs are left (the reason on stderr).
+// runs are left or there is no spool (the reason on stderr), 2 for a target
+// that is not PostgreSQL.
 #include <iostream>
 
 #include "app/command_line.h"
 #include "app/station_options.h"
 #include "app/store_commands.h"
+#include "store/results_url.h"
 #include "store/run_storage.h"
 
 namespace multitone {
@@ -36,8 +38,16 @@ int SyncCommand(int argc, const char* const* argv) {
     std::cerr << "multitone sync: " << wrong << '\n';
     return 2;
   }
+  if (ParseResultsUrl(storage.results)->engine != Engine::Postgres) {
+    std::cerr << "multitone sync: " << storage.results
+              << " is a SQLite store, where runs are stored at once; sync forwards the runs a "
+                 "station spooled on their way to a PostgreSQL server (--results postgresql://...)\n";
+    return 2;
+  }
   const ForwardReport report = ForwardSpool(storage);
-  std::cout << "forwarded " << report.forwarded << " runs, " << report.left << " left in the spool\n";
+  if (report.spool_read) {
+    std::cout << "forwarded " << report.forwarded << " runs, " << report.left << " left in the spool\n";
+  }
   if (!report.error.empty()) {
     std::cerr << "multitone sync: " << report.error << '\n';
     return 1;

@@ -72,11 +72,50 @@ int Listen(const std::string& bind) {
   return fd;
 }
 
+// Whether a server accepts TCP at the address within a second.
+bool Accepts(const sockaddr_storage& address, socklen_t length) {
+  const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return false;
+  bool accepted = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+  if (!accepted && errno == EINPROGRESS) {
+    pollfd wait{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t size = sizeof error;
+    accepted = ::poll(&wait, 1, 1000) == 1 &&
+               ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+  }
+  ::close(fd);
+  return accepted;
+}
+
+// The core channel another server registered with the port mapper (over
+// IPv4) and still serves ("127.0.0.1:PORT"); empty when there is none, or
+// only the entry of one that was killed.
+std::string LiveRegistration() {
+  sockaddr_in mapper{};
+  mapper.sin_family = AF_INET;
+  mapper.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const u_short port = ::pmap_getport(&mapper, DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP);
+  if (port == 0) return "";
+  sockaddr_storage address{};
+  auto& core = reinterpret_cast<sockaddr_in&>(address);
+  core.sin_family = AF_INET;
+  core.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  core.sin_port = htons(port);
+  return Accepts(address, sizeof core) ? Describe(address) : "";
+}
+
 }  // namespace
 
 Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::function<void()> changed)
     : shared_(shared), changed_(std::move(changed)) {
   if (g_server != nullptr) throw std::runtime_error("one VXI-11 server per process");
+  // One program number, one server: a live one keeps its entry (as a port
+  // in use keeps its server); the entry of one that was killed is taken over.
+  if (const std::string live = LiveRegistration(); !live.empty()) {
+    throw std::runtime_error("another VXI-11 server is registered with the port mapper and serves on " +
+                             live + "; stop it first");
+  }
   const int fd = Listen(bind);
   sockaddr_storage bound{};
   socklen_t length = sizeof bound;

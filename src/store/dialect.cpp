@@ -33,6 +33,13 @@ std::string JsonParam(Engine engine, int n) {
   return engine == Engine::Postgres ? "CAST(" + param + " AS JSONB)" : param;
 }
 
+std::string TableNamesQuery(Engine engine) {
+  if (engine == Engine::Postgres) {
+    return "SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema()";
+  }
+  return "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
+}
+
 std::string TimeText(Engine engine, const std::string& column) {
   if (engine == Engine::Sqlite) return column;
   return "to_char(" + column + " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";

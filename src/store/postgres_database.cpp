@@ -1,8 +1,10 @@
 #include "store/postgres_database.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <type_traits>
@@ -90,7 +92,8 @@ class PostgresDatabase : public Database {
   Engine engine() const override { return Engine::Postgres; }
 
   void ExecuteScript(const std::string& sql) override {
-    Check(Result(PQexec(connection_, sql.c_str())));
+    Usable();
+    Check(Answer(PQsendQuery(connection_, sql.c_str())));
   }
 
   void Query(const std::string& sql, const std::vector<SqlValue>& params,
@@ -101,8 +104,10 @@ class PostgresDatabase : public Database {
     std::vector<const char*> pointers;
     pointers.reserve(texts.size());
     for (const auto& text : texts) pointers.push_back(text ? text->c_str() : nullptr);
-    Result result(PQexecParams(connection_, sql.c_str(), static_cast<int>(pointers.size()),
-                               nullptr, pointers.data(), nullptr, nullptr, 0));
+    Usable();
+    const Result result = Answer(PQsendQueryParams(connection_, sql.c_str(),
+                                                   static_cast<int>(pointers.size()), nullptr,
+                                                   pointers.data(), nullptr, nullptr, 0));
     Check(result);
     PostgresRow current(result.get());
     for (int i = 0, rows = PQntuples(result.get()); i < rows; ++i) {
@@ -112,10 +117,52 @@ class PostgresDatabase : public Database {
   }
 
  private:
-  void Check(const Result& result) {
+  void Usable() const {
+    if (connection_ == nullptr) throw StoreError("PostgreSQL: the connection was given up");
+  }
+
+  // The answer to the statement just sent: its first failed result, else its
+  // last. A server that does not answer within the bound loses the
+  // connection.
+  Result Answer(int sent) {
+    if (!sent) throw StoreError("PostgreSQL: " + Trimmed(PQerrorMessage(connection_)));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPostgresStatementTimeoutS);
+    int flushed;
+    while ((flushed = PQflush(connection_)) == 1) Await(POLLIN | POLLOUT, deadline);
+    if (flushed < 0) throw StoreError("PostgreSQL: " + Trimmed(PQerrorMessage(connection_)));
+    Result answer;
+    for (;;) {
+      while (PQisBusy(connection_)) Await(POLLIN, deadline);
+      Result next(PQgetResult(connection_));
+      if (!next) break;
+      if (!answer || Succeeded(answer)) answer = std::move(next);
+    }
+    return answer;
+  }
+
+  static bool Succeeded(const Result& result) {
     const auto status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
-    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
-    throw StoreError("PostgreSQL: " + Trimmed(PQerrorMessage(connection_)));
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+  }
+
+  // Waits for the socket, then reads what came.
+  void Await(short events, std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd socket{PQsocket(connection_), events, 0};
+    if (left.count() <= 0 || ::poll(&socket, 1, static_cast<int>(left.count())) == 0) {
+      PQfinish(connection_);
+      connection_ = nullptr;
+      throw StoreError("PostgreSQL: no answer within " + std::to_string(kPostgresStatementTimeoutS) +
+                       " s; connection given up");
+    }
+    if (!PQconsumeInput(connection_)) throw StoreError("PostgreSQL: " + Trimmed(PQerrorMessage(connection_)));
+  }
+
+  void Check(const Result& result) {
+    if (Succeeded(result)) return;
+    const char* message = result ? PQresultErrorMessage(result.get()) : "";
+    throw StoreError("PostgreSQL: " + Trimmed(*message ? message : PQerrorMessage(connection_)));
   }
 
   PGconn* connection_ = nullptr;

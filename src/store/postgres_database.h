@@ -10,9 +10,14 @@
 
 namespace multitone {
 
-// Seconds to wait for a server that does not answer, unless the connection
-// string sets its own connect_timeout.
-inline constexpr int kPostgresConnectTimeoutS = 10;
+// Seconds to wait for a server that does not answer the connection (libpq's
+// least), unless the connection string sets its own connect_timeout: a
+// server that accepts TCP and says nothing costs a station seconds, and the
+// run waits in the spool.
+inline constexpr int kPostgresConnectTimeoutS = 2;
+// Seconds to wait for the answer to one statement; then the connection is
+// given up (the server rolls back what it had of the transaction).
+inline constexpr int kPostgresStatementTimeoutS = 10;
 
 std::unique_ptr<Database> OpenPostgres(const std::string& connection);
 

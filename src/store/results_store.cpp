@@ -3,6 +3,7 @@
 #include "store/dialect.h"
 #include "store/results_url.h"
 #include "store/schema.h"
+#include "store/sqlite_database.h"
 
 namespace multitone {
 namespace {
@@ -17,13 +18,32 @@ ResultsStore::ResultsStore(std::unique_ptr<Database> db) : db_(std::move(db)) {
   EnsureSchema(*db_);
 }
 
-ResultsStore ResultsStore::Open(const std::string& url) {
+namespace {
+
+ResultsUrl Parsed(const std::string& url) {
   const auto parsed = ParseResultsUrl(url);
   if (!parsed) {
     throw StoreError("--results " + url +
                      ": expected sqlite:PATH, a file ending in .db or .sqlite, or postgresql://...");
   }
-  return ResultsStore(OpenDatabase(*parsed));
+  return *parsed;
+}
+
+}  // namespace
+
+ResultsStore ResultsStore::Open(const std::string& url) {
+  return ResultsStore(OpenDatabase(Parsed(url)));
+}
+
+ResultsStore ResultsStore::OpenExisting(const std::string& url) {
+  const ResultsUrl parsed = Parsed(url);
+  auto db = parsed.engine == Engine::Sqlite ? OpenSqlite(parsed.target, false) : OpenDatabase(parsed);
+  return OpenExisting(std::move(db), url);
+}
+
+ResultsStore ResultsStore::OpenExisting(std::unique_ptr<Database> db, const std::string& name) {
+  if (ReadLayout(*db) == Layout::None) throw StoreError("no such results store: " + name);
+  return ResultsStore(std::move(db), AsItIs{});
 }
 
 std::size_t ResultsStore::Put(std::span<const StoredRun> runs) {
@@ -151,13 +171,16 @@ std::size_t ResultsStore::RunCount() {
   return count;
 }
 
-void ResultsStore::Delete(std::span<const std::string> run_ids) {
+std::size_t ResultsStore::Delete(std::span<const std::string> run_ids) {
+  std::size_t removed = 0;
   Transaction transaction(*db_);
   for (const std::string& id : run_ids) {
     db_->Execute("DELETE FROM measurements WHERE run_id = $1", {id});
-    db_->Execute("DELETE FROM runs WHERE run_id = $1", {id});
+    db_->Query("DELETE FROM runs WHERE run_id = $1 RETURNING run_id", {id},
+               [&](const SqlRow&) { ++removed; });
   }
   transaction.Commit();
+  return removed;
 }
 
 }  // namespace multitone

@@ -18,8 +18,13 @@ class ResultsStore {
  public:
   // Takes the database and lays out its tables if missing. Throws StoreError.
   explicit ResultsStore(std::unique_ptr<Database> db);
-  // Opens --results URL (see results_url.h). Throws StoreError.
+  // Opens --results URL (see results_url.h), laying out a new store.
+  // Throws StoreError.
   static ResultsStore Open(const std::string& url);
+  // Opens a store that is there already, changing nothing: for the commands
+  // that read one. "no such results store: URL" when there is none.
+  static ResultsStore OpenExisting(const std::string& url);
+  static ResultsStore OpenExisting(std::unique_ptr<Database> db, const std::string& name);
 
   // Stores the runs in one transaction; returns how many were new.
   std::size_t Put(std::span<const StoredRun> runs);
@@ -30,13 +35,16 @@ class ResultsStore {
   // Up to `limit` run ids, oldest first.
   std::vector<std::string> RunIds(std::size_t limit);
   std::size_t RunCount();
-  // Removes the runs and their measurements, in one transaction.
-  void Delete(std::span<const std::string> run_ids);
+  // Removes the runs and their measurements, in one transaction; returns
+  // how many of the runs were there to remove.
+  std::size_t Delete(std::span<const std::string> run_ids);
 
   Database& db() { return *db_; }
   Engine engine() const { return db_->engine(); }
 
  private:
+  struct AsItIs {};
+  ResultsStore(std::unique_ptr<Database> db, AsItIs) : db_(std::move(db)) {}
   void PutOne(const StoredRun& run, bool& stored);
   std::unique_ptr<Database> db_;
 };

@@ -61,7 +61,8 @@ ForwardReport ForwardSpool(const RunStorage& storage) {
   if (url->engine != Engine::Postgres) return report;
   std::optional<ResultsStore> spool;
   try {
-    spool.emplace(OpenSqlite(SpoolPath(storage)));
+    spool.emplace(ResultsStore::OpenExisting(OpenSqlite(SpoolPath(storage), false), SpoolPath(storage)));
+    report.spool_read = true;
     if (spool->RunCount() == 0) return report;
     ResultsStore server(OpenDatabase(*url));
     for (;;) {
@@ -74,9 +75,9 @@ ForwardReport ForwardSpool(const RunStorage& storage) {
       }
       server.Put(runs);
       // Killed here, the batch is forwarded again next time, and the server
-      // keeps the copy it has.
-      spool->Delete(ids);
-      report.forwarded += ids.size();
+      // keeps the copy it has. Another process forwarding the same spool at
+      // once may have sent the batch too: each counts the runs it removed.
+      report.forwarded += spool->Delete(ids);
     }
   } catch (const StoreError& error) {
     report.error = error.what();

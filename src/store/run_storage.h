@@ -25,14 +25,15 @@ std::string CheckResultsUrl(const std::string& url);
 std::string KeepRun(const RunStorage& storage, const StoredRun& run);
 
 struct ForwardReport {
-  std::size_t forwarded = 0;  // runs the server took now (or had already)
+  std::size_t forwarded = 0;  // runs this call moved from the spool to the server
   std::size_t left = 0;       // runs still in the spool
   std::string error;          // why forwarding stopped; empty when it did not
+  bool spool_read = false;    // false: the spool could not be opened (see error)
 };
 
 // Forwards every spooled run to the PostgreSQL server in batches, each batch
 // one transaction on the server; a run the server has already is not stored
-// twice. Nothing to do for SQLite.
+// twice. Nothing to do for SQLite. A spool that is not there is an error.
 ForwardReport ForwardSpool(const RunStorage& storage);
 
 }  // namespace multitone

@@ -1,7 +1,11 @@
 #include "store/schema.h"
 
-#include <optional>
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "store/dialect.h"
 
@@ -51,42 +55,78 @@ CREATE INDEX IF NOT EXISTS measurements_failed ON measurements (figure, channel,
   WHERE outcome = 'FAIL';
 )sql";
 
-std::optional<std::int64_t> StoredVersion(Database& db) {
-  std::optional<std::int64_t> version;
-  db.Query("SELECT max(version) FROM schema_version", {}, [&](const SqlRow& row) {
-    if (!row.IsNull(0)) version = row.Int(0);
-  });
-  return version;
+// The store's own tables.
+constexpr std::array<const char*, 4> kOwnTables = {"schema_version", "limit_sets", "runs",
+                                                   "measurements"};
+
+std::set<std::string> TableNames(Database& db) {
+  std::set<std::string> names;
+  db.Query(TableNamesQuery(db.engine()), {}, [&](const SqlRow& row) { names.insert(row.Text(0)); });
+  return names;
 }
 
-void CheckVersion(std::int64_t version) {
+// The layout's version as stored: one row holding a whole number from 1 up.
+std::int64_t StoredVersion(Database& db) {
+  std::vector<std::string> rows;  // as text, quoted; NULL bare
+  db.Query("SELECT CAST(version AS TEXT) FROM schema_version", {}, [&](const SqlRow& row) {
+    rows.push_back(row.IsNull(0) ? "NULL" : "'" + row.Text(0) + "'");
+  });
+  std::int64_t version = 0;
+  if (rows.size() == 1 && rows.front().size() > 2 && rows.front().front() == '\'') {
+    const std::string& text = rows.front();
+    const char* last = text.data() + text.size() - 1;
+    if (std::from_chars(text.data() + 1, last, version).ptr != last) version = 0;
+  }
+  if (version < 1) {
+    std::string seen;
+    for (const auto& row : rows) seen += (seen.empty() ? "" : ", ") + row;
+    throw StoreError("not a multitone results store: its schema_version holds " +
+                     (rows.empty() ? std::string("no row") : seen) + ", not one layout number");
+  }
   if (version > kSchemaVersion) {
     throw StoreError("the results store has schema version " + std::to_string(version) +
                      ", newer than this program's " + std::to_string(kSchemaVersion));
   }
+  return version;
 }
 
 }  // namespace
 
-void EnsureSchema(Database& db) {
-  // The common case, a database already laid out, costs one read.
-  try {
-    if (const auto version = StoredVersion(db)) {
-      CheckVersion(*version);
-      return;
+Layout ReadLayout(Database& db) {
+  const std::set<std::string> tables = TableNames(db);
+  if (!tables.count("schema_version")) {
+    std::string found;
+    for (const std::string& name : tables) {
+      const bool own = std::find(kOwnTables.begin(), kOwnTables.end(), name) != kOwnTables.end();
+      // A SQLite file belongs to one program; a PostgreSQL database may hold
+      // other programs' tables beside ours.
+      if (own || db.engine() == Engine::Sqlite) found += (found.empty() ? "" : ", ") + name;
     }
-  } catch (const StoreError&) {
-    // No schema_version table yet.
+    if (found.empty()) return Layout::None;
+    throw StoreError("not a multitone results store: it has tables (" + found +
+                     ") and no schema_version; it is left as it is");
+  }
+  StoredVersion(db);
+  for (const char* name : kOwnTables) {
+    if (!tables.count(name)) throw StoreError(std::string("the results store has no table ") + name);
+  }
+  return Layout::Ours;
+}
+
+void EnsureSchema(Database& db) {
+  // Read first: a database that is not ours, or is newer, is left untouched.
+  if (ReadLayout(db) == Layout::Ours) return;
+  if (db.engine() == Engine::Sqlite) {
+    // The file keeps its WAL mode. SQLite switches only outside a
+    // transaction; stations switching a new file at once wait for each other.
+    db.Query("PRAGMA journal_mode=WAL", {}, [](const SqlRow&) {});
   }
   Transaction transaction(db);
   // Stations starting together must not race to create the same tables.
   if (db.engine() == Engine::Postgres) db.Execute("SELECT pg_advisory_xact_lock(7402913)");
-  db.ExecuteScript(WithTypes(db.engine(), kTables));
-  if (const auto version = StoredVersion(db)) {
-    CheckVersion(*version);
-  } else {
-    db.Execute("INSERT INTO schema_version (version) VALUES ($1)",
-               {std::int64_t{kSchemaVersion}});
+  if (ReadLayout(db) == Layout::None) {
+    db.ExecuteScript(WithTypes(db.engine(), kTables));
+    db.Execute("INSERT INTO schema_version (version) VALUES ($1)", {std::int64_t{kSchemaVersion}});
   }
   transaction.Commit();
 }

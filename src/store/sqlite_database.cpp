@@ -2,7 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <type_traits>
 
 namespace multitone {
@@ -35,6 +39,7 @@ class Statement {
       throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db));
     }
   }
+  explicit Statement(sqlite3_stmt* prepared) : statement_(prepared) {}
   ~Statement() { sqlite3_finalize(statement_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -46,8 +51,11 @@ class Statement {
 
 class SqliteDatabase : public Database {
  public:
-  explicit SqliteDatabase(const std::string& path) {
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+  SqliteDatabase(const std::string& path, bool create) {
+    // Nothing in the file changes here: the layout is read before anything
+    // is written (see schema.h).
+    if (!create && !std::filesystem::exists(path)) throw StoreError("no such results store: " + path);
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_FULLMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
       const std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);
@@ -55,8 +63,7 @@ class SqliteDatabase : public Database {
     }
     sqlite3_busy_timeout(db_, kSqliteBusyTimeoutMs);
     try {
-      // journal_mode answers with a row; the mode is kept in the file.
-      Query("PRAGMA journal_mode=WAL", {}, [](const SqlRow&) {});
+      // Settings of this connection only; the file keeps none of them.
       ExecuteScript("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
     } catch (...) {
       sqlite3_close(db_);
@@ -68,11 +75,17 @@ class SqliteDatabase : public Database {
   Engine engine() const override { return Engine::Sqlite; }
 
   void ExecuteScript(const std::string& sql) override {
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-      const std::string reason = message ? message : sqlite3_errmsg(db_);
-      sqlite3_free(message);
-      throw StoreError("SQLite: " + reason);
+    const char* rest = sql.c_str();
+    while (*rest != '\0') {
+      sqlite3_stmt* raw = nullptr;
+      const char* next = nullptr;
+      if (sqlite3_prepare_v2(db_, rest, -1, &raw, &next) != SQLITE_OK) {
+        throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+      }
+      rest = next;
+      if (raw == nullptr) continue;  // blanks or a comment
+      Statement statement(raw);
+      Run(statement.get(), [](const SqlRow&) {});
     }
   }
 
@@ -80,16 +93,41 @@ class SqliteDatabase : public Database {
              const std::function<void(const SqlRow&)>& row) override {
     Statement statement(db_, sql);
     for (std::size_t i = 0; i < params.size(); ++i) Bind(statement.get(), i + 1, params[i]);
-    SqliteRow current(statement.get());
-    for (;;) {
-      const int status = sqlite3_step(statement.get());
-      if (status == SQLITE_DONE) return;
-      if (status != SQLITE_ROW) throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
-      row(current);
-    }
+    Run(statement.get(), row);
   }
 
  private:
+  // Steps the statement to its end. SQLite answers SQLITE_BUSY at once,
+  // without the busy timeout, where waiting could deadlock: a read that turns
+  // into a write (the switch of a new file to WAL is one), a WAL snapshot
+  // that went stale (SQLITE_BUSY_SNAPSHOT). A statement that is its own
+  // transaction and has handed out no row loses nothing by starting again,
+  // so it does, until the busy timeout has passed.
+  void Run(sqlite3_stmt* statement, const std::function<void(const SqlRow&)>& row) {
+    const bool own_transaction = sqlite3_get_autocommit(db_) != 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSqliteBusyTimeoutMs);
+    auto pause = std::chrono::milliseconds(1);
+    bool handed_out = false;
+    SqliteRow current(statement);
+    for (;;) {
+      const int status = sqlite3_step(statement);
+      if (status == SQLITE_DONE) return;
+      if (status == SQLITE_ROW) {
+        handed_out = true;
+        row(current);
+        continue;
+      }
+      if ((status & 0xff) == SQLITE_BUSY && own_transaction && !handed_out &&
+          std::chrono::steady_clock::now() + pause < deadline) {
+        sqlite3_reset(statement);
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+        continue;
+      }
+      throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+    }
+  }
+
   // Parameter $k, wherever it stands in the statement.
   void Bind(sqlite3_stmt* statement, std::size_t number, const SqlValue& value) {
     const std::string name = "$" + std::to_string(number);
@@ -118,8 +156,8 @@ class SqliteDatabase : public Database {
 
 }  // namespace
 
-std::unique_ptr<Database> OpenSqlite(const std::string& path) {
-  return std::make_unique<SqliteDatabase>(path);
+std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
+  return std::make_unique<SqliteDatabase>(path, create);
 }
 
 }  // namespace multitone

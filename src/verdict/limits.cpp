@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include <toml++/toml.h>
 
@@ -49,12 +50,22 @@ const toml::table& Table(const std::string& file, const std::string& name, const
 // keeps what it does not give).
 FigureLimit ReadBounds(const std::string& file, const std::string& name, const toml::table& table,
                        FigureLimit base, bool channels_allowed) {
+  // This table's bound that comes last in the file, where a min above max is shown.
+  const toml::source_region* bound_here = nullptr;
+  auto note_bound = [&](const toml::source_region& where) {
+    if (!bound_here || std::pair(where.begin.line, where.begin.column) >
+                           std::pair(bound_here->begin.line, bound_here->begin.column)) {
+      bound_here = &where;
+    }
+  };
   for (const auto& [key, node] : table) {
     const std::string k(key.str());
     if (k == "min") {
       base.min = Number(file, name + ".min", node);
+      note_bound(key.source());
     } else if (k == "max") {
       base.max = Number(file, name + ".max", node);
+      note_bound(key.source());
     } else if (k == "marginal") {
       base.marginal = Number(file, name + ".marginal", node);
       if (base.marginal < 0) Fail(file, node.source(), name + ".marginal must not be negative");
@@ -66,8 +77,9 @@ FigureLimit ReadBounds(const std::string& file, const std::string& name, const t
     }
   }
   if (base.min && base.max && *base.min > *base.max) {
-    Fail(file, table.source(), name + ": min " + std::to_string(*base.min) + " is above max " +
-                                   std::to_string(*base.max));
+    std::ostringstream what;
+    what << name << ": min " << *base.min << " is above max " << *base.max;
+    Fail(file, bound_here ? *bound_here : table.source(), what.str());
   }
   return base;
 }

@@ -3,7 +3,8 @@
 // command crosses in pieces as one message, and an
 // analyzer that goes away or stops answering ends the run in error 440
 // within the timeout. The core channel is found through the port mapper;
-// the fault cases register a proxy there in analyzer-sim's place.
+// the fault cases register a proxy there in analyzer-sim's place. One live
+// server keeps the port mapper's entry.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <rpc/rpc.h>
@@ -70,6 +71,33 @@ TEST(Vxi11Transport, ALongTextCrossesInPiecesAsOneMessage) {
   link->Write("syst:mem:str9?;:syst:err?");
   EXPECT_EQ(link->Read(), "\"" + text + "\";0,\"No error\"");
   link->Close();
+}
+
+// The port the port mapper names for the core channel over TCP (0: none).
+int RegisteredPort() {
+  sockaddr_in mapper{};
+  mapper.sin_family = AF_INET;
+  mapper.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return ::pmap_getport(&mapper, DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP);
+}
+
+// A second server refuses to start while the first serves, and leaves its
+// entry alone; the entry of a server that was killed is taken over.
+TEST(Vxi11Server, OneLiveServerKeepsThePortMapperEntry) {
+  ServerProcess first({"--vxi11"});
+  ASSERT_GT(first.Vxi11Port(), 0);
+  const ProgramResult second =
+      RunProgram({ANALYZER_SIM_BINARY, "--port", "0", "--vxi11"}, std::chrono::seconds(20));
+  EXPECT_EQ(second.exit_code, 1) << second.out;
+  EXPECT_THAT(second.err, ::testing::HasSubstr("another VXI-11 server is registered with the port "
+                                               "mapper and serves on 127.0.0.1:" +
+                                               std::to_string(first.Vxi11Port())));
+  EXPECT_EQ(RegisteredPort(), first.Vxi11Port());
+
+  first.Stop(SIGKILL);
+  ServerProcess third({"--vxi11"});
+  ASSERT_GT(third.Vxi11Port(), 0);
+  EXPECT_EQ(RegisteredPort(), third.Vxi11Port());
 }
 
 // Registers 127.0.0.1:port as the core channel with the port mapper.

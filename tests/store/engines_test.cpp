@@ -1,17 +1,21 @@
 // The same store on both engines: a run comes back exactly as it was stored,
 // at full double precision and with its NULLs; a second store of the same
-// run changes nothing; the layout is versioned and typed as intended.
+// run changes nothing; the layout is versioned and typed as intended; a
+// database that is not ours, or is newer, is refused untouched.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <tuple>
 
 #include "store/results_store.h"
+#include "store/results_url.h"
 #include "store/schema.h"
 #include "store/store_fixture.h"
 #include "support/synthetic_runs.h"
@@ -67,9 +71,77 @@ TEST_P(EnginesTest, RunComesBackWholeAndIsStoredOnce) {
   EXPECT_EQ(versions, std::vector<std::int64_t>{kSchemaVersion});
 }
 
-TEST_P(EnginesTest, NewerLayoutIsRefused) {
-  ResultsStore(ResultsStore::Open(Url())).db().Execute("UPDATE schema_version SET version = 99");
-  EXPECT_THROW(ResultsStore::Open(Url()), StoreError);
+// What the database holds: its tables and their rows as text, and on SQLite
+// the file's bytes and the folder's files (a WAL switch leaves -wal, -shm).
+std::string Snapshot(Engine engine, const std::string& url, const std::filesystem::path& folder) {
+  std::string seen;
+  if (engine == Engine::Sqlite) {
+    std::ifstream in(folder / "results.db", std::ios::binary);
+    seen.assign(std::istreambuf_iterator<char>(in), {});
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      seen += "\n" + entry.path().filename().string();
+    }
+    return seen;
+  }
+  auto db = OpenDatabase(*ParseResultsUrl(url));
+  std::vector<std::string> tables;
+  db->Query("SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema() "
+            "ORDER BY 1", {}, [&](const SqlRow& row) { tables.push_back(row.Text(0)); });
+  for (const std::string& table : tables) {
+    seen += table + ":";
+    db->Query("SELECT CAST(t AS TEXT) FROM " + table + " t ORDER BY 1", {},
+              [&](const SqlRow& row) { seen += " " + row.Text(0); });
+    seen += "\n";
+  }
+  return seen;
+}
+
+TEST_P(EnginesTest, ForeignOrNewerDatabaseIsRefusedUntouched) {
+  struct Case {
+    const char* sql;  // what the database holds; nullptr: a file that is not SQLite
+    const char* refusal;
+    bool on_postgres;
+  };
+  const Case cases[] = {
+      {"CREATE TABLE parts (id INTEGER); INSERT INTO parts VALUES (1)",
+       "not a multitone results store: it has tables (parts)", false},
+      {"CREATE TABLE runs (id INTEGER)", "not a multitone results store: it has tables (runs)", true},
+      {"CREATE TABLE schema_version (version TEXT); INSERT INTO schema_version VALUES ('abc')",
+       "its schema_version holds 'abc', not one layout number", true},
+      {"CREATE TABLE schema_version (version INTEGER); INSERT INTO schema_version VALUES (-5)",
+       "its schema_version holds '-5'", true},
+      {"CREATE TABLE schema_version (version INTEGER); INSERT INTO schema_version VALUES (1), (1)",
+       "its schema_version holds '1', '1'", true},
+      {"CREATE TABLE schema_version (version INTEGER); INSERT INTO schema_version VALUES (2)",
+       "schema version 2, newer than this program's 1", true},
+      {nullptr, "file is not a database", false},
+  };
+  for (const Case& c : cases) {
+    if (GetParam() == Engine::Postgres && !c.on_postgres) continue;
+    const std::string what = c.sql ? c.sql : "not SQLite";
+    if (GetParam() == Engine::Postgres) {
+      OpenDatabase(*ParseResultsUrl(Url()))
+          ->ExecuteScript("DROP SCHEMA public CASCADE; CREATE SCHEMA public; " + std::string(c.sql));
+    } else {
+      std::filesystem::remove_all(folder_);
+      std::filesystem::create_directory(folder_);
+      if (c.sql) {
+        OpenDatabase(*ParseResultsUrl(Url()))->ExecuteScript(c.sql);
+      } else {
+        std::ofstream(folder_ / "results.db") << "serial,verdict\nSN1,PASS\n";
+      }
+    }
+    const std::string before = Snapshot(GetParam(), Url(), folder_);
+    for (const bool existing : {false, true}) {
+      try {
+        existing ? ResultsStore::OpenExisting(Url()) : ResultsStore::Open(Url());
+        ADD_FAILURE() << what << ": opened";
+      } catch (const StoreError& error) {
+        EXPECT_THAT(error.what(), ::testing::HasSubstr(c.refusal)) << what;
+      }
+      EXPECT_EQ(Snapshot(GetParam(), Url(), folder_), before) << what;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Store, EnginesTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),

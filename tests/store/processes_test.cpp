@@ -1,14 +1,16 @@
-// Station processes against one store: four at once lose and double
-// nothing; processes killed at random points leave whole runs or none; a
+// Station processes against one store: eight opening a new store at once
+// lose and double nothing; processes killed at random points leave whole runs or none; a
 // server that goes away in the middle of a sequence loses nothing either,
-// once `multitone sync` has run.
+// once `multitone sync` has run; two syncs at once each report their own.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <set>
@@ -18,6 +20,7 @@
 #include "store/sqlite_database.h"
 #include "store/store_fixture.h"
 #include "support/subprocess.h"
+#include "support/synthetic_runs.h"
 
 extern char** environ;
 
@@ -67,15 +70,47 @@ std::map<std::string, std::size_t> MeasurementsPerRun(Database& db) {
   return runs;
 }
 
+// Whether the process has the file open.
+bool HasOpen(pid_t pid, const std::filesystem::path& file) {
+  std::error_code error;
+  const auto target = std::filesystem::canonical(file, error);
+  for (const auto& fd : std::filesystem::directory_iterator(
+           "/proc/" + std::to_string(pid) + "/fd", std::filesystem::directory_options::skip_permission_denied, error)) {
+    if (std::filesystem::read_symlink(fd.path(), error) == target) return true;
+  }
+  return false;
+}
+
+bool Ended(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG | WNOWAIT) != 0; }
+
 using StationsTest = StoreOnEngine;
 
-TEST_P(StationsTest, FourStationsAtOnceStoreEveryRunOnce) {
-  constexpr int kStations = 4, kRuns = 25;
+TEST_P(StationsTest, EightStationsOpeningANewStoreAtOnceStoreEveryRunOnce) {
+  constexpr int kStations = 8, kRuns = 12;
+  // On SQLite the first station to open the new file takes its write lock to
+  // switch it to WAL; here the test holds that lock until every station has
+  // the file open, so that each meets it (SQLite itself does not wait there).
+  sqlite3* first = nullptr;
+  const auto file = folder_ / "results.db";
+  if (GetParam() == Engine::Sqlite) {
+    ASSERT_EQ(sqlite3_open(file.c_str(), &first), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(first, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  }
   std::vector<pid_t> writers;
   for (int s = 0; s < kStations; ++s) {
     writers.push_back(StartWriter(Url(), Spool("station" + std::to_string(s)),
                                   "station" + std::to_string(s), kRuns));
     ASSERT_GT(writers.back(), 0);
+  }
+  if (first != nullptr) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (const pid_t pid : writers) {
+      while (!HasOpen(pid, file) && !Ended(pid) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
+    EXPECT_EQ(sqlite3_exec(first, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(first);
   }
   for (const pid_t pid : writers) EXPECT_EQ(Wait(pid), 0);
 
@@ -152,6 +187,37 @@ TEST(SpoolTest, ServerStoppedMidSequenceThenSyncDeliversEveryRunOnce) {
   }
   EXPECT_EQ(MeasurementsPerRun(ResultsStore::Open(url).db()), expected);
   EXPECT_EQ(ResultsStore(OpenSqlite(spool)).RunCount(), 0u);
+  for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(spool.string() + end);
+}
+
+TEST(SpoolTest, TwoSyncsAtOnceEachCountTheRunsTheyForwarded) {
+  constexpr int kRuns = 500;
+  PostgresServer server;
+  const auto spool = std::filesystem::temp_directory_path() /
+                     ("multitone-spool2-" + std::to_string(::getpid()) + ".db");
+  std::mt19937_64 random(9);
+  std::vector<StoredRun> runs;
+  for (int i = 0; i < kRuns; ++i) runs.push_back(SyntheticRun("run-" + std::to_string(i), "SN", i, random));
+  ResultsStore(OpenSqlite(spool)).Put(runs);
+
+  ProgramResult results[2];
+  std::thread syncs[2];
+  for (int i = 0; i < 2; ++i) {
+    syncs[i] = std::thread([&, i] {
+      results[i] = RunProgram({MULTITONE_BINARY, "sync", "--results", server.Url(), "--spool", spool.string()});
+    });
+  }
+  int forwarded = 0;
+  for (int i = 0; i < 2; ++i) {
+    syncs[i].join();
+    EXPECT_EQ(results[i].exit_code, 0) << results[i].err;
+    int n = -1;
+    EXPECT_EQ(std::sscanf(results[i].out.c_str(), "forwarded %d runs, 0 left in the spool", &n), 1)
+        << results[i].out;
+    forwarded += n;
+  }
+  EXPECT_EQ(forwarded, kRuns);
+  EXPECT_EQ(ResultsStore::Open(server.Url()).RunCount(), static_cast<std::size_t>(kRuns));
   for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(spool.string() + end);
 }
 
