@@ -1,6 +1,9 @@
 #pragma once
 // How the run's link comes into being, from the --analyzer address.
+#include <chrono>
+#include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "app/embedded_analyzer.h"
 #include "app/options.h"
@@ -8,12 +11,16 @@
 
 namespace multitone {
 
-// The factory the record calls on the link's first use: "tcp://HOST[:PORT]"
-// or a VISA resource string (link/visa_address.h) for an analyzer over TCP
-// or VXI-11, "sim[:OPTIONS]" or no address for the built-in
-// simulated analyzer, which lands in `*embedded` (when given) so the program
-// can show its display after the run. An address it cannot serve makes that
-// call fail with RunError 429.
+// The factory the record calls on the link's first use: the address is
+// parsed (link/analyzer_address.h) and opened through the first transport of
+// app/analyzer_transports.h that takes it; the built-in simulated analyzer
+// lands in `*embedded` (when given) so the program can show its display
+// after the run. An address it cannot serve makes that call fail with
+// RunError 429.
+AnalyzerFactory MakeAnalyzerFactory(std::string address, std::chrono::milliseconds timeout, std::ostream* trace,
+                                    std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr);
+
+// The same from the command line's --analyzer, --timeout and --trace.
 AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options,
                                     std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr);
 

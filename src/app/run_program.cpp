@@ -7,6 +7,7 @@
 #include "app/analyzer_factory.h"
 #include "app/progress_line.h"
 #include "app/unit_outputs.h"
+#include "link/analyzer_address.h"
 #include "output/verdict_line.h"
 #include "station/serial_number.h"
 #include "station/test_unit.h"
@@ -68,7 +69,7 @@ int RunProgram(const ProgramOptions& options) {
   std::shared_ptr<EmbeddedAnalyzer> embedded;
   setup.create_analyzer = MakeAnalyzerFactory(options, &embedded);
   setup.analyzer = options.analyzer.empty() ? "sim" : options.analyzer;
-  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer);
+  setup.simulated = NamesSimulatedAnalyzer(options.analyzer);
   setup.station = options.station.empty() ? HostName() : options.station;
   setup.operator_name = options.operator_name;
 

@@ -14,6 +14,7 @@
 
 #include "app/analyzer_factory.h"
 #include "app/embedded_analyzer.h"
+#include "link/analyzer_address.h"
 #include "server/access_rules.h"
 #include "server/listen_address.h"
 #include "server/run_history.h"
@@ -122,12 +123,10 @@ int ServeCommand(int argc, const char* const* argv) {
     std::cerr << "multitone: " << error.what() << '\n';
     return 2;
   }
-  ProgramOptions run_options;
-  run_options.analyzer = options.analyzer;
-  run_options.timeout_ms = options.timeout_ms;
-  setup.create_analyzer = MakeAnalyzerFactory(run_options);
+  setup.create_analyzer =
+      MakeAnalyzerFactory(options.analyzer, std::chrono::milliseconds(options.timeout_ms), nullptr);
   setup.analyzer = options.analyzer;
-  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer);
+  setup.simulated = NamesSimulatedAnalyzer(options.analyzer);
   setup.station = options.station.empty() ? HostName() : options.station;
   const std::string station_name = setup.station;
 

@@ -6,14 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "link/analyzer_address.h"
 #include "link/transport.h"
 
 namespace multitone {
 
-constexpr int kDefaultAnalyzerPort = 5025;
-
-// Throws RunError 429 when the address is malformed or its host cannot be
-// resolved.
+// Throws RunError 429 when the address is not a well-formed tcp:// address
+// (link/analyzer_address.h) or its host cannot be resolved.
 std::unique_ptr<Transport> OpenTcpTransport(std::string_view address,
                                             std::chrono::milliseconds timeout);
 
