@@ -1,6 +1,7 @@
 #include "app/analyzer_transports.h"
 
 #include "common/run_error.h"
+#include "link/serial_stream.h"
 #include "link/tcp_transport.h"
 #include "link/vxi11_transport.h"
 
@@ -23,10 +24,15 @@ std::unique_ptr<Transport> OpenVxi11(const AnalyzerAddress& address, const Trans
   return OpenVxi11Transport(address.host, address.device, context.timeout);
 }
 
+std::unique_ptr<Transport> OpenSerial(const AnalyzerAddress& address, const TransportContext& context) {
+  return OpenSerialTransport(address.path, address.serial, context.timeout);
+}
+
 constexpr TransportRow kRows[] = {
     {"simulated", [](const AnalyzerAddress& a) { return a.kind == Kind::Simulated; }, OpenSimulated},
     {"socket", [](const AnalyzerAddress& a) { return a.kind == Kind::Socket; }, OpenSocket},
     {"vxi11", [](const AnalyzerAddress& a) { return a.kind == Kind::Vxi11; }, OpenVxi11},
+    {"serial", [](const AnalyzerAddress& a) { return a.kind == Kind::Serial; }, OpenSerial},
 };
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include <memory>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "sim/device_options.h"
 #include "simserver/analyzer_server.h"
+#include "simserver/serial_server.h"
 #include "simserver/server_options.h"
 #include "simserver/stop_signal.h"
 #include "simserver/vxi11_server.h"
@@ -23,19 +25,36 @@ int main(int argc, char** argv) {
   const int stop_fd = multitone::simserver::InstallStopSignal();
   try {
     multitone::simserver::AnalyzerServer server(options);
-    std::unique_ptr<multitone::simserver::Vxi11Server> vxi11;
-    if (options.vxi11) {
-      vxi11 = std::make_unique<multitone::simserver::Vxi11Server>(
-          server.Shared(), options.bind, [&server] { server.UpdateScreen(std::cerr); });
+    // The analyzers on the GPIB bus, each with its own state.
+    std::vector<std::unique_ptr<multitone::simserver::SharedAnalyzer>> bus;
+    std::vector<multitone::simserver::Vxi11Target> devices = {
+        {"inst0", &server.Shared(), [&server] { server.UpdateScreen(std::cerr); }}};
+    for (const auto& device : options.gpib) {
+      bus.push_back(std::make_unique<multitone::simserver::SharedAnalyzer>(device.device));
+      devices.push_back({"gpib0," + std::to_string(device.address), bus.back().get(), nullptr});
     }
+    std::unique_ptr<multitone::simserver::Vxi11Server> vxi11;
+    if (options.vxi11) vxi11 = std::make_unique<multitone::simserver::Vxi11Server>(devices, options.bind);
     std::cout << "analyzer-sim listening on " << server.Address() << "\n"
               << "device: " << multitone::sim::DescribeDeviceOptions(options.device) << "\n";
     if (vxi11) std::cout << "vxi11: core channel on " << vxi11->Address() << ", registered with the port mapper\n";
+    for (const auto& device : options.gpib) {
+      std::cout << "gpib0," << device.address << ": " << multitone::sim::DescribeDeviceOptions(device.device) << "\n";
+    }
+    std::unique_ptr<multitone::simserver::SerialServer> serial;
+    if (options.serial) {
+      serial = std::make_unique<multitone::simserver::SerialServer>(
+          server.Shared(), options.serial_device, options.termination, [&server] { server.UpdateScreen(std::cerr); });
+      std::cout << "serial: " << serial->Path() << "\n";
+    }
     std::cout << std::flush;
+    std::thread serial_thread;
+    if (serial) serial_thread = std::thread([&serial, stop_fd] { serial->Serve(stop_fd); });
     std::thread vxi11_thread;
     if (vxi11) vxi11_thread = std::thread([&vxi11, stop_fd] { vxi11->Serve(stop_fd); });
     server.Serve(stop_fd, std::cerr);
     if (vxi11_thread.joinable()) vxi11_thread.join();
+    if (serial_thread.joinable()) serial_thread.join();
   } catch (const std::runtime_error& error) {
     std::cerr << "analyzer-sim: " << error.what() << '\n';
     return 1;
