@@ -1,6 +1,7 @@
 #include "app/analyzer_transports.h"
 
 #include "common/run_error.h"
+#include "link/gpib_controller_transport.h"
 #include "link/serial_stream.h"
 #include "link/tcp_transport.h"
 #include "link/vxi11_transport.h"
@@ -28,11 +29,25 @@ std::unique_ptr<Transport> OpenSerial(const AnalyzerAddress& address, const Tran
   return OpenSerialTransport(address.path, address.serial, context.timeout);
 }
 
+std::unique_ptr<Transport> OpenControllerOnLan(const AnalyzerAddress& address, const TransportContext& context) {
+  return OpenGpibControllerTransport(TcpConnector(address.host, address.port, context.timeout), address.gpib,
+                                     context.timeout);
+}
+
+std::unique_ptr<Transport> OpenControllerOnUsb(const AnalyzerAddress& address, const TransportContext& context) {
+  return OpenGpibControllerTransport(SerialConnector(address.path, address.serial, context.timeout),
+                                     address.gpib, context.timeout);
+}
+
 constexpr TransportRow kRows[] = {
     {"simulated", [](const AnalyzerAddress& a) { return a.kind == Kind::Simulated; }, OpenSimulated},
     {"socket", [](const AnalyzerAddress& a) { return a.kind == Kind::Socket; }, OpenSocket},
     {"vxi11", [](const AnalyzerAddress& a) { return a.kind == Kind::Vxi11; }, OpenVxi11},
     {"serial", [](const AnalyzerAddress& a) { return a.kind == Kind::Serial; }, OpenSerial},
+    {"gpib controller on the LAN",
+     [](const AnalyzerAddress& a) { return a.kind == Kind::GpibController && a.path.empty(); }, OpenControllerOnLan},
+    {"gpib controller on USB",
+     [](const AnalyzerAddress& a) { return a.kind == Kind::GpibController && !a.path.empty(); }, OpenControllerOnUsb},
 };
 
 }  // namespace

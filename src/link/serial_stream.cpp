@@ -128,13 +128,16 @@ std::size_t SerialStream::Receive(std::span<char> buffer, Deadline deadline) {
   }
 }
 
+StreamConnector SerialConnector(const std::string& path, const SerialSettings& settings,
+                                std::chrono::milliseconds timeout) {
+  return [path, settings, timeout](Deadline) -> std::unique_ptr<ByteStream> {
+    return SerialStream::Open(path, settings, timeout);
+  };
+}
+
 std::unique_ptr<Transport> OpenSerialTransport(const std::string& path, const SerialSettings& settings,
                                                std::chrono::milliseconds timeout) {
-  return MakeStreamTransport(
-      [path, settings, timeout](Deadline) -> std::unique_ptr<ByteStream> {
-        return SerialStream::Open(path, settings, timeout);
-      },
-      timeout, settings.termination);
+  return MakeStreamTransport(SerialConnector(path, settings, timeout), timeout, settings.termination);
 }
 
 }  // namespace multitone

@@ -17,6 +17,7 @@
 
 #include "link/analyzer_address.h"
 #include "link/byte_stream.h"
+#include "link/stream_transport.h"
 #include "link/transport.h"
 
 namespace multitone {
@@ -43,6 +44,10 @@ class SerialStream : public ByteStream {
   std::chrono::milliseconds timeout_;
   bool received_any_ = false;
 };
+
+// What opens the serial line, for a transport that speaks over it.
+StreamConnector SerialConnector(const std::string& path, const SerialSettings& settings,
+                                std::chrono::milliseconds timeout);
 
 // The transport over a serial line; Initialize opens the port and sends
 // nothing, Close closes it and sends nothing.

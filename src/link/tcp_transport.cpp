@@ -53,17 +53,19 @@ std::unique_ptr<Transport> OpenTcpTransport(std::string_view address,
   return OpenTcpTransportTo(where.host, where.port, timeout);
 }
 
-std::unique_ptr<Transport> OpenTcpTransportTo(const std::string& host, int port,
-                                              std::chrono::milliseconds timeout) {
+StreamConnector TcpConnector(const std::string& host, int port, std::chrono::milliseconds timeout) {
   const HostPort where{host, port};
   const std::vector<ResolvedAddress> addresses = Resolve(where);
   const std::string peer = (where.host.find(':') != std::string::npos ? "[" + where.host + "]" : where.host) +
                            ":" + std::to_string(where.port);
-  return MakeStreamTransport(
-      [addresses, peer, timeout](Deadline deadline) -> std::unique_ptr<ByteStream> {
-        return TcpStream::Connect(addresses, peer, deadline, timeout);
-      },
-      timeout);
+  return [addresses, peer, timeout](Deadline deadline) -> std::unique_ptr<ByteStream> {
+    return TcpStream::Connect(addresses, peer, deadline, timeout);
+  };
+}
+
+std::unique_ptr<Transport> OpenTcpTransportTo(const std::string& host, int port,
+                                              std::chrono::milliseconds timeout) {
+  return MakeStreamTransport(TcpConnector(host, port, timeout), timeout);
 }
 
 }  // namespace multitone

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "link/analyzer_address.h"
+#include "link/stream_transport.h"
 #include "link/transport.h"
 
 namespace multitone {
@@ -21,5 +22,9 @@ std::unique_ptr<Transport> OpenTcpTransport(std::string_view address,
 // cannot be resolved.
 std::unique_ptr<Transport> OpenTcpTransportTo(const std::string& host, int port,
                                               std::chrono::milliseconds timeout);
+
+// What opens the TCP connection to HOST:PORT, for a transport that speaks
+// over it. Throws RunError 429 when the host cannot be resolved.
+StreamConnector TcpConnector(const std::string& host, int port, std::chrono::milliseconds timeout);
 
 }  // namespace multitone

@@ -4,6 +4,7 @@
 // on a bad command line.
 #include <csignal>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -11,6 +12,8 @@
 
 #include "sim/device_options.h"
 #include "simserver/analyzer_server.h"
+#include "simserver/controller_server.h"
+#include "simserver/gpib_controller.h"
 #include "simserver/serial_server.h"
 #include "simserver/server_options.h"
 #include "simserver/stop_signal.h"
@@ -41,13 +44,34 @@ int main(int argc, char** argv) {
     for (const auto& device : options.gpib) {
       std::cout << "gpib0," << device.address << ": " << multitone::sim::DescribeDeviceOptions(device.device) << "\n";
     }
+    std::map<int, multitone::simserver::SharedAnalyzer*> addresses;
+    for (std::size_t i = 0; i < bus.size(); ++i) addresses[options.gpib[i].address] = bus[i].get();
+    multitone::simserver::GpibController controller(addresses);
+    std::unique_ptr<multitone::simserver::ControllerServer> controller_server;
+    if (options.controller && !options.serial) {
+      controller_server = std::make_unique<multitone::simserver::ControllerServer>(controller, options.bind,
+                                                                                   options.controller_port);
+      std::cout << "gpib controller on " << controller_server->Address() << "\n";
+    }
     std::unique_ptr<multitone::simserver::SerialServer> serial;
     if (options.serial) {
       serial = std::make_unique<multitone::simserver::SerialServer>(
-          server.Shared(), options.serial_device, options.termination, [&server] { server.UpdateScreen(std::cerr); });
+          options.serial_device,
+          options.controller
+              ? multitone::simserver::LineExchange([&controller](std::string_view bytes, bool new_session) {
+                  if (new_session) controller.StartSession();
+                  return controller.Input(bytes);
+                })
+              : multitone::simserver::AnalyzerExchange(server.Shared(), options.termination,
+                                                       [&server] { server.UpdateScreen(std::cerr); }));
       std::cout << "serial: " << serial->Path() << "\n";
+      if (options.controller) std::cout << "gpib controller on " << serial->Path() << "\n";
     }
     std::cout << std::flush;
+    std::thread controller_thread;
+    if (controller_server) {
+      controller_thread = std::thread([&controller_server, stop_fd] { controller_server->Serve(stop_fd); });
+    }
     std::thread serial_thread;
     if (serial) serial_thread = std::thread([&serial, stop_fd] { serial->Serve(stop_fd); });
     std::thread vxi11_thread;
@@ -55,6 +79,7 @@ int main(int argc, char** argv) {
     server.Serve(stop_fd, std::cerr);
     if (vxi11_thread.joinable()) vxi11_thread.join();
     if (serial_thread.joinable()) serial_thread.join();
+    if (controller_thread.joinable()) controller_thread.join();
   } catch (const std::runtime_error& error) {
     std::cerr << "analyzer-sim: " << error.what() << '\n';
     return 1;

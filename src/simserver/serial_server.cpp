@@ -35,9 +35,27 @@ short Events(int fd) {
 
 }  // namespace
 
-SerialServer::SerialServer(SharedAnalyzer& shared, const std::string& device, char terminator,
-                           std::function<void()> changed)
-    : shared_(shared), terminator_(terminator), changed_(std::move(changed)) {
+LineExchange AnalyzerExchange(SharedAnalyzer& shared, char terminator, std::function<void()> changed) {
+  return [&shared, terminator, changed](std::string_view bytes, bool new_session) {
+    std::string input(bytes);
+    if (terminator != '\n') {
+      for (char& c : input) c = c == terminator ? '\n' : c;
+    }
+    std::string out;
+    std::lock_guard<std::mutex> hold(shared.mutex);
+    sim::Interpreter& interpreter = shared.analyzer.GetInterpreter();
+    if (new_session) interpreter.StartSession();
+    interpreter.Input(input);
+    if (changed) changed();
+    while (std::optional<std::string> reply = interpreter.TakeReply()) {
+      if (!reply->empty() && reply->back() == '\n') reply->back() = terminator;
+      out += *reply;
+    }
+    return out;
+  };
+}
+
+SerialServer::SerialServer(const std::string& device, LineExchange exchange) : exchange_(std::move(exchange)) {
   if (device.empty()) {
     fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0 || ::ptsname(fd_) == nullptr) {
@@ -69,7 +87,6 @@ SerialServer::~SerialServer() {
 }
 
 void SerialServer::Serve(int stop_fd) {
-  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
   bool new_session = true;
   std::string buffer(kReceiveChunk, '\0');
   for (;;) {
@@ -90,23 +107,10 @@ void SerialServer::Serve(int stop_fd) {
     }
     const ssize_t received = ::read(fd_, buffer.data(), buffer.size());
     if (received <= 0) continue;  // EAGAIN, or EIO as the last client leaves
-    std::string input(buffer.data(), static_cast<std::size_t>(received));
-    if (terminator_ != '\n') {
-      for (char& c : input) c = c == terminator_ ? '\n' : c;
-    }
-    std::vector<std::string> replies;
-    {
-      std::lock_guard<std::mutex> hold(shared_.mutex);
-      if (new_session) interpreter.StartSession();
-      new_session = false;
-      interpreter.Input(input);
-      if (changed_) changed_();
-      while (std::optional<std::string> reply = interpreter.TakeReply()) replies.push_back(std::move(*reply));
-    }
-    for (std::string& reply : replies) {
-      if (!reply.empty() && reply.back() == '\n') reply.back() = terminator_;
-      if (!Send(reply)) break;
-    }
+    const std::string out =
+        exchange_(std::string_view(buffer.data(), static_cast<std::size_t>(received)), new_session);
+    new_session = false;
+    if (!out.empty()) Send(out);
   }
 }
 

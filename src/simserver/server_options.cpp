@@ -74,6 +74,13 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
   app.add_option("--termination", termination, "The serial line's message terminator, both ways")
       ->check(CLI::IsMember({"lf", "cr"}))
       ->capture_default_str();
+  std::string controller_port;
+  app.add_option("--prologix", controller_port,
+                 "Also be a ++ GPIB controller with the --gpib analyzers on its bus: on TCP PORT (1234; 0 "
+                 "picks a free one), prologix://HOST:PORT/ADDR; with --serial on the serial line instead "
+                 "(the USB form, ASRL/dev/pts/N::INSTR?gpib=ADDR)")
+      ->type_name("[PORT]")
+      ->expected(0, 1);
   app.add_flag("--realtime", options.realtime,
                "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
 
@@ -117,12 +124,24 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
     if (app.count("--termination") > 0 && !options.serial) {
       throw CLI::ValidationError("--termination", "needs --serial");
     }
+    options.controller = app.count("--prologix") > 0;
+    if (!controller_port.empty()) {
+      if (options.serial) throw CLI::ValidationError("--prologix", "takes no PORT with --serial (the line is the controller's)");
+      if (controller_port.size() > 5 || controller_port.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(controller_port) > 65535) {
+        throw CLI::ValidationError("--prologix", "'" + controller_port + "' is not a port from 0 to 65535");
+      }
+      options.controller_port = std::stoi(controller_port);
+    }
+    if (options.controller && options.gpib.empty()) {
+      throw CLI::ValidationError("--prologix", "needs at least one --gpib ADDR[:OPTIONS]");
+    }
     if (options.gpib_gateway && !options.vxi11) throw CLI::ValidationError("--gpib-gateway", "needs --vxi11");
     if (options.gpib_gateway && options.gpib.empty()) {
       throw CLI::ValidationError("--gpib-gateway", "needs at least one --gpib ADDR[:OPTIONS]");
     }
-    if (!options.gpib.empty() && !options.gpib_gateway) {
-      throw CLI::ValidationError("--gpib", "needs a bus: --gpib-gateway");
+    if (!options.gpib.empty() && !options.gpib_gateway && !options.controller) {
+      throw CLI::ValidationError("--gpib", "needs a bus: --gpib-gateway or --prologix");
     }
     if (app.count("--screen") > 0) {
       if (const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {

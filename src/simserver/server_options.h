@@ -24,7 +24,9 @@ struct ServerOptions {
   std::vector<GpibDevice> gpib;
   bool serial = false;         // also serve a serial line
   std::string serial_device;   // ... on this terminal; empty: a pseudo-terminal pair of our own
-  char termination = '\n';     // of the serial line: LF or CR  // analyzers on the GPIB bus, each with its own state
+  char termination = '\n';     // of the serial line: LF or CR
+  bool controller = false;     // a "++" GPIB controller with the `gpib` analyzers on its bus:
+  int controller_port = 1234;  // ... on this TCP port (0: a free one), or on the serial line  // analyzers on the GPIB bus, each with its own state
 };
 
 // Parses argv into `options`. Returns an exit status when the program should

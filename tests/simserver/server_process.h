@@ -48,6 +48,7 @@ class ServerProcess {
     out_ = out[0];
     const bool vxi11 = std::find(arguments.begin(), arguments.end(), "--vxi11") != arguments.end();
     const bool serial = std::find(arguments.begin(), arguments.end(), "--serial") != arguments.end();
+    const bool controller = !serial && std::find(arguments.begin(), arguments.end(), "--prologix") != arguments.end();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (port_ == 0 && std::chrono::steady_clock::now() < deadline) {
       pollfd p{out_, POLLIN, 0};
@@ -82,6 +83,16 @@ class ServerProcess {
         }
         serial_path_ = output_.substr(s + kSerial.size(), line_end - s - kSerial.size());
       }
+      if (port_ != 0 && controller && controller_port_ == 0) {
+        constexpr std::string_view kController = "gpib controller on 127.0.0.1:";
+        const auto c = output_.find(kController);
+        const auto line_end = output_.find('\n', c);
+        if (c == std::string::npos || line_end == std::string::npos) {
+          port_ = 0;  // keep reading
+          continue;
+        }
+        controller_port_ = std::stoi(output_.substr(c + kController.size(), line_end - c - kController.size()));
+      }
     }
   }
   ~ServerProcess() {
@@ -99,6 +110,8 @@ class ServerProcess {
   int Vxi11Port() const { return vxi11_port_; }
   // The path of the serial line clients open (with --serial).
   const std::string& SerialPath() const { return serial_path_; }
+  // The GPIB controller's TCP port (with --prologix and no --serial).
+  int ControllerPort() const { return controller_port_; }
   pid_t Pid() const { return pid_; }
   // Resident memory of the server in KiB, from /proc (0 when unreadable).
   long ResidentKib() const {
@@ -144,6 +157,7 @@ class ServerProcess {
   int port_ = 0;
   int vxi11_port_ = 0;
   std::string serial_path_;
+  int controller_port_ = 0;
   std::string output_;
   bool reaped_ = false;
   int exit_status_ = -1;
