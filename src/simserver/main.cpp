@@ -2,6 +2,7 @@
 // Prints "analyzer-sim listening on HOST:PORT" on stdout once it accepts
 // clients; exit status 0 after SIGINT or SIGTERM, 1 when it cannot listen, 2
 // on a bad command line.
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <map>
@@ -34,6 +35,10 @@ int main(int argc, char** argv) {
         {"inst0", &server.Shared(), [&server] { server.UpdateScreen(std::cerr); }}};
     for (const auto& device : options.gpib) {
       bus.push_back(std::make_unique<multitone::simserver::SharedAnalyzer>(device.device));
+      if (options.realtime) {
+        bus.back()->analyzer.GetInstrument().SetAcquisitionWait(
+            [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); });
+      }
       devices.push_back({"gpib0," + std::to_string(device.address), bus.back().get(), nullptr});
     }
     std::unique_ptr<multitone::simserver::Vxi11Server> vxi11;
