@@ -2,6 +2,11 @@
 // --serial: the same memory strings as over the socket, run after run (each
 // client that opens the line starts a session), and the line's terminator
 // honoured both ways.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -62,6 +67,32 @@ TEST(SerialRun, APathThatIsNoSerialPortIsError440) {
   const ProgramResult run = RunAgainst("ASRL/dev/null::INSTR", 1000);
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_THAT(run.err, ::testing::HasSubstr("error 440: ConfigureAnalyzer: /dev/null is not a serial port"));
+}
+
+// --serial DEVICE serves a terminal it is given (as one end of socat's pair):
+// here the test holds the other side of a pseudo-terminal pair.
+TEST(SerialServer, ServesATerminalItIsGiven) {
+  int master = -1;
+  int line = -1;
+  char name[256] = "";
+  ASSERT_EQ(::openpty(&master, &line, name, nullptr, nullptr), 0);
+  ServerProcess server({"--serial", name});
+  ASSERT_EQ(server.SerialPath(), name);
+  ASSERT_EQ(::write(master, "*IDN?\n", 6), 6);
+  std::string reply;
+  while (reply.find('\n') == std::string::npos) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 10000) <= 0) break;
+    char buffer[256];
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    if (n <= 0) break;
+    reply.append(buffer, static_cast<std::size_t>(n));
+  }
+  EXPECT_THAT(reply, ::testing::StartsWith("multitone,"));
+  EXPECT_THAT(reply, ::testing::EndsWith("\n"));
+  EXPECT_EQ(reply.find('\r'), std::string::npos);  // raw: no CR added
+  ::close(line);
+  ::close(master);
 }
 
 }  // namespace
