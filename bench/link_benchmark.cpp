@@ -1,10 +1,17 @@
-// A whole run against analyzer-sim on loopback, over the raw socket and over
-// VXI-11: what the VXI-11 transport costs (goal: at most 1.5 times the
-// socket's time). Needs rpcbind running (scripts/ensure-rpcbind).
+// A whole run against analyzer-sim on loopback through each door: the raw
+// socket, VXI-11 (goal: at most 1.5 times the socket's time), a VXI-11
+// LAN/GPIB gateway, a serial line (a pseudo-terminal) and the "++" GPIB
+// controller on the LAN and on USB. The serial runs also count the bytes
+// that crossed the line: `line_s_115200` is the time those bytes need on a
+// real line at 115200 baud (10 bits a byte), against which the program's own
+// time is to be read. Needs rpcbind running (scripts/ensure-rpcbind).
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
+#include "link/gpib_controller_transport.h"
+#include "link/serial_stream.h"
+#include "link/stream_transport.h"
 #include "link/tcp_transport.h"
 #include "link/vxi11_transport.h"
 #include "run/run_measurement.h"
@@ -15,30 +22,93 @@ namespace {
 
 constexpr std::chrono::milliseconds kTimeout(20000);
 
+// The socket, VXI-11 with a gateway's GPIB address 5, and a serial line.
 ServerProcess& Server() {
-  static ServerProcess server({"--vxi11"});
+  static ServerProcess server({"--vxi11", "--gpib-gateway", "--gpib", "5", "--serial"});
+  return server;
+}
+ServerProcess& LanController() {
+  static ServerProcess server({"--prologix", "0", "--gpib", "5"});
+  return server;
+}
+ServerProcess& UsbController() {
+  static ServerProcess server({"--serial", "--prologix", "--gpib", "5"});
   return server;
 }
 
-void WholeRun(benchmark::State& state, bool vxi11) {
-  const int port = Server().Port();
-  if (port == 0 || Server().Vxi11Port() == 0) {
-    state.SkipWithError("analyzer-sim --vxi11 did not start (is rpcbind running?)");
+// Counts the bytes that cross a stream, both ways.
+class CountingStream : public ByteStream {
+ public:
+  CountingStream(std::unique_ptr<ByteStream> inner, std::size_t& count) : inner_(std::move(inner)), count_(count) {}
+  void Send(std::string_view bytes, Deadline deadline) override {
+    inner_->Send(bytes, deadline);
+    count_ += bytes.size();
+  }
+  std::size_t Receive(std::span<char> buffer, Deadline deadline) override {
+    const std::size_t n = inner_->Receive(buffer, deadline);
+    count_ += n;
+    return n;
+  }
+
+ private:
+  std::unique_ptr<ByteStream> inner_;
+  std::size_t& count_;
+};
+
+StreamConnector Counted(StreamConnector connect, std::size_t& count) {
+  return [connect, &count](Deadline deadline) -> std::unique_ptr<ByteStream> {
+    return std::make_unique<CountingStream>(connect(deadline), count);
+  };
+}
+
+enum class Door { Socket, Vxi11, Gateway, Serial, LanController, UsbController };
+
+void WholeRun(benchmark::State& state, Door door) {
+  ServerProcess& server = door == Door::LanController   ? LanController()
+                          : door == Door::UsbController ? UsbController()
+                                                        : Server();
+  if (server.Port() == 0 || (&server == &Server() && server.Vxi11Port() == 0)) {
+    state.SkipWithError("analyzer-sim did not start (is rpcbind running?)");
     return;
   }
+  SerialSettings line;
+  line.baud = 115200;
+  std::size_t bytes = 0;
   for (auto _ : state) {
+    bytes = 0;
     MeasurementRecord record;
-    record.CreateAnalyzer = [port, vxi11] {
-      return std::make_unique<AnalyzerLink>(vxi11 ? OpenVxi11Transport("127.0.0.1", "inst0", kTimeout)
-                                                  : OpenTcpTransportTo("127.0.0.1", port, kTimeout));
+    record.CreateAnalyzer = [&]() -> std::unique_ptr<AnalyzerLink> {
+      switch (door) {
+        case Door::Socket: return std::make_unique<AnalyzerLink>(OpenTcpTransportTo("127.0.0.1", server.Port(), kTimeout));
+        case Door::Vxi11: return std::make_unique<AnalyzerLink>(OpenVxi11Transport("127.0.0.1", "inst0", kTimeout));
+        case Door::Gateway: return std::make_unique<AnalyzerLink>(OpenVxi11Transport("127.0.0.1", "gpib0,5", kTimeout));
+        case Door::Serial:
+          return std::make_unique<AnalyzerLink>(MakeStreamTransport(
+              Counted(SerialConnector(server.SerialPath(), line, kTimeout), bytes), kTimeout));
+        case Door::LanController:
+          return std::make_unique<AnalyzerLink>(OpenGpibControllerTransport(
+              TcpConnector("127.0.0.1", server.ControllerPort(), kTimeout), GpibAddress{5, -1}, kTimeout));
+        case Door::UsbController:
+          return std::make_unique<AnalyzerLink>(OpenGpibControllerTransport(
+              Counted(SerialConnector(server.SerialPath(), line, kTimeout), bytes), GpibAddress{5, -1}, kTimeout));
+      }
+      return nullptr;
     };
     RunMeasurement(record);
     benchmark::DoNotOptimize(record.ResultTable.data());
   }
+  if (bytes > 0) {
+    state.counters["line_bytes"] = static_cast<double>(bytes);
+    state.counters["line_s_115200"] = static_cast<double>(bytes) * 10 / 115200;
+  }
 }
 
-BENCHMARK_CAPTURE(WholeRun, Socket, false)->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK_CAPTURE(WholeRun, Vxi11, true)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK_CAPTURE(WholeRun, Socket, Door::Socket)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK_CAPTURE(WholeRun, Vxi11, Door::Vxi11)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK_CAPTURE(WholeRun, Vxi11Gateway, Door::Gateway)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK_CAPTURE(WholeRun, Serial, Door::Serial)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK_CAPTURE(WholeRun, ControllerLan, Door::LanController)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK_CAPTURE(WholeRun, ControllerUsb, Door::UsbController)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace
 }  // namespace multitone::testing

@@ -10,16 +10,14 @@
 
 namespace multitone {
 
-// The factory the record calls on the link's first use: "tcp://HOST[:PORT]"
-// or a VISA resource string (link/visa_address.h) for an analyzer over TCP
-// or VXI-11, "sim[:OPTIONS]" or no address for the built-in
-// simulated analyzer, which lands in `*embedded` (when given) so the program
-// can show its display after the run. An address it cannot serve makes that
-// call fail with RunError 429.
-// `timeout` bounds each analyzer operation; `trace`, when given, receives
-// every link operation as it happens.
-AnalyzerFactory MakeAnalyzerFactory(const std::string& address, std::chrono::milliseconds timeout,
-                                    std::ostream* trace,
+// The factory the record calls on the link's first use: the address is
+// parsed (link/analyzer_address.h) and opened through the first transport of
+// app/analyzer_transports.h that takes it; the built-in simulated analyzer
+// lands in `*embedded` (when given) so the program can show its display
+// after the run. An address it cannot serve makes that call fail with
+// RunError 429. `timeout` bounds each analyzer operation; `trace`, when
+// given, receives every link operation as it happens.
+AnalyzerFactory MakeAnalyzerFactory(std::string address, std::chrono::milliseconds timeout, std::ostream* trace,
                                     std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr);
 
 }  // namespace multitone

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "common/run_error.h"
+#include "link/analyzer_address.h"
 #include "link/stream_transport.h"
 #include "common/durable_file.h"
 #include "sim/screen_svg.h"
@@ -50,14 +51,8 @@ class SimulatorStream : public ByteStream {
 
 }  // namespace
 
-bool EmbeddedAnalyzer::Serves(std::string_view address) {
-  return address.empty() || address == kScheme ||
-         (address.size() > kScheme.size() && address.substr(0, kScheme.size()) == kScheme &&
-          address[kScheme.size()] == ':');
-}
-
 EmbeddedAnalyzer::EmbeddedAnalyzer(std::string_view address) {
-  if (!Serves(address)) {
+  if (!NamesSimulatedAnalyzer(address)) {
     throw RunError(ErrorNumber::LinkCannotBeCreated,
                    "'" + std::string(address) + "' is not a simulated analyzer address (sim[:OPTIONS])");
   }

@@ -22,9 +22,6 @@ class SimulatedAnalyzer;
 
 class EmbeddedAnalyzer {
  public:
-  // True for "", "sim" and "sim:...".
-  static bool Serves(std::string_view address);
-
   // Builds the analyzer and its device from the address's options. Throws
   // RunError 429 for an unknown option, a malformed or out-of-range value.
   explicit EmbeddedAnalyzer(std::string_view address);

@@ -3,9 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "app/embedded_analyzer.h"
 #include "app/output_names.h"
 #include "app/station_options.h"
+#include "link/analyzer_address.h"
 #include "app/usage_error.h"
 #include "app/whole_number_check.h"
 #include "common/durable_file.h"
@@ -16,7 +16,7 @@ namespace {
 
 // Why the --screen file cannot be used; empty when it can.
 std::string ScreenProblem(const ProgramOptions& options) {
-  if (!EmbeddedAnalyzer::Serves(options.analyzer)) {
+  if (!NamesSimulatedAnalyzer(options.analyzer)) {
     return "--screen needs the simulated analyzer (--analyzer sim); a real analyzer shows its own display";
   }
   const std::string why = WhyFileCannotBeWritten(options.screen_svg);
@@ -39,8 +39,11 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "multitone");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
-                 "TCPIP::HOST::PORT::SOCKET for a raw socket, TCPIP::HOST[::inst0][::INSTR] for "
-                 "VXI-11, or sim[:OPTIONS] for the built-in simulated analyzer (the default)")
+                 "TCPIP::HOST::PORT::SOCKET for a raw socket; TCPIP::HOST[::inst0][::INSTR] or, behind "
+                 "a LAN/GPIB gateway, TCPIP::HOST::gpib0,ADDR::INSTR for VXI-11; "
+                 "ASRL/dev/PATH::INSTR[?baud=9600,bits=8,parity=none,stop=1,flow=none,term=lf] for a "
+                 "serial line; prologix://HOST[:1234]/ADDR or ASRL/dev/PATH::INSTR?gpib=ADDR for a "
+                 "++ GPIB controller; or sim[:OPTIONS] for the built-in simulated analyzer (the default)")
       ->type_name("ADDRESS")
       ->check(CLI::Validator(
           [](const std::string& address) { return address.empty() ? "empty analyzer address" : ""; }, ""));

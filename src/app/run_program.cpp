@@ -8,6 +8,7 @@
 #include "app/progress_line.h"
 #include "app/station_setup.h"
 #include "app/unit_outputs.h"
+#include "link/analyzer_address.h"
 #include "output/verdict_line.h"
 #include "station/finish_unit.h"
 #include "station/unit_run.h"

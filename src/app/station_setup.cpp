@@ -1,6 +1,7 @@
 #include "app/station_setup.h"
 
 #include "app/analyzer_factory.h"
+#include "link/analyzer_address.h"
 #include "station/unit_names.h"
 #include "verdict/limits.h"
 
@@ -29,7 +30,7 @@ std::string BuildStationSetup(const StationChoices& choices, StationSetup& setup
   setup.operator_name = choices.operator_name;
   setup.create_analyzer = MakeAnalyzerFactory(choices.analyzer, choices.timeout, choices.trace, embedded);
   setup.analyzer = choices.analyzer.empty() ? "sim" : choices.analyzer;
-  setup.simulated = EmbeddedAnalyzer::Serves(choices.analyzer);
+  setup.simulated = NamesSimulatedAnalyzer(choices.analyzer);
   return {};
 }
 

@@ -20,6 +20,7 @@ void AnalyzerLink::TraceLine(std::string_view marker, std::string_view text) {
 void AnalyzerLink::Initialize(std::string_view text) {
   TraceLine("= Initialize ", text);
   transport_->Initialize(text);
+  if (const std::string peer = transport_->Peer(); !peer.empty()) TraceLine("= ", peer);
 }
 
 void AnalyzerLink::Write(std::string_view text) {

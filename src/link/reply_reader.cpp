@@ -12,6 +12,8 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+std::string NameOf(char terminator) { return terminator == '\n' ? "a line feed" : "a carriage return"; }
+
 }  // namespace
 
 template <typename Progress>
@@ -49,13 +51,13 @@ std::string ReplyReader::ReadLine(Deadline deadline, const std::string& what) {
     if (Buffered() >= 2 && At(0) == '#' && IsDigit(At(1))) {
       Fail(what, "expected a text reply, got a binary block " + SampleOf(Unread()));
     }
-    const std::size_t end = buffer_.find('\n', start_ + scanned);
+    const std::size_t end = buffer_.find(terminator_, start_ + scanned);
     if (end != std::string::npos && end - start_ <= kMaxReplyBytes) {
       std::string line = buffer_.substr(start_, end - start_);
       Consume(end - start_ + 1);
       return line;
     }
-    if (Buffered() > kMaxReplyBytes) Fail(what, "reply longer than 1 MiB without a line feed");
+    if (Buffered() > kMaxReplyBytes) Fail(what, "reply longer than 1 MiB without " + NameOf(terminator_));
     scanned = Buffered();
     Require(Buffered() + 1, deadline, what, [scanned] {
       return scanned == 0 ? std::string() : "reply ended after " + std::to_string(scanned) + " bytes";
@@ -76,14 +78,14 @@ std::vector<float> ReplyReader::ReadBlock(Deadline deadline, const std::string& 
   const std::size_t total = header->header_bytes + bytes + 1;
   while (Buffered() < total) {
     const std::size_t have = Buffered() - header->header_bytes;
-    Require(Buffered() + 1, deadline, what, [have, bytes] {
-      return have >= bytes ? "block of " + std::to_string(bytes) + " bytes not followed by a line feed"
+    Require(Buffered() + 1, deadline, what, [this, have, bytes] {
+      return have >= bytes ? "block of " + std::to_string(bytes) + " bytes not followed by " + NameOf(terminator_)
                            : "block ended after " + std::to_string(have) + " of " +
                                  std::to_string(bytes) + " bytes";
     });
   }
-  if (At(header->header_bytes + bytes) != '\n') {
-    Fail(what, "block of " + std::to_string(bytes) + " bytes not followed by a line feed (got " +
+  if (At(header->header_bytes + bytes) != terminator_) {
+    Fail(what, "block of " + std::to_string(bytes) + " bytes not followed by " + NameOf(terminator_) + " (got " +
                    SampleOf(Unread().substr(header->header_bytes + bytes)) + ")");
   }
   std::vector<float> values = DecodeBlockData(Unread().substr(header->header_bytes, bytes), what);

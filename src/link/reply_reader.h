@@ -17,15 +17,19 @@ constexpr std::size_t kMaxReplyBytes = std::size_t{1} << 20;  // a line: 1 MiB
 
 class ReplyReader {
  public:
-  explicit ReplyReader(ByteStream& stream) : stream_(stream) {}
+  // `terminator` ends every reply and block: LF, or CR on a serial line set
+  // so.
+  explicit ReplyReader(ByteStream& stream, char terminator = '\n')
+      : stream_(stream), terminator_(terminator) {}
 
-  // The bytes up to the first LF, without it; nothing else is trimmed. A
+  // The bytes up to the first terminator, without it; nothing else is trimmed. A
   // reply that starts as a binary block ("#" and a digit) is a failure.
   // `what` names the reply in error messages ("reply to sens3:data?").
   std::string ReadLine(Deadline deadline, const std::string& what);
 
   // An IEEE 488.2 definite-length block (link/block_decoder.h) followed by
-  // one LF.
+  // one terminator. Read by its count, so data bytes equal to the
+  // terminator are data.
   std::vector<float> ReadBlock(Deadline deadline, const std::string& what);
 
   // Unread bytes held (for tests).
@@ -41,6 +45,7 @@ class ReplyReader {
   std::string_view Unread() const { return std::string_view(buffer_).substr(start_); }
 
   ByteStream& stream_;
+  char terminator_;
   std::string buffer_;     // bytes received; the unread ones start at start_
   std::size_t start_ = 0;
   std::vector<char> chunk_ = std::vector<char>(64 * 1024);  // what one Receive may fill

@@ -18,12 +18,12 @@ std::string Named(std::string_view text) {
 
 class StreamTransport : public Transport {
  public:
-  StreamTransport(StreamConnector connect, std::chrono::milliseconds timeout)
-      : connect_(std::move(connect)), timeout_(timeout) {}
+  StreamTransport(StreamConnector connect, std::chrono::milliseconds timeout, char terminator)
+      : connect_(std::move(connect)), timeout_(timeout), terminator_(terminator) {}
 
   void Initialize(std::string_view) override {
     stream_ = connect_(Deadline::After(timeout_));
-    reader_.emplace(*stream_);
+    reader_.emplace(*stream_, terminator_);
   }
 
   void Write(std::string_view text) override {
@@ -56,14 +56,14 @@ class StreamTransport : public Transport {
     return *reader_;
   }
 
-  // The one place where the line end is added: the text and one LF, handed
+  // The one place where the line end is added: the text and one terminator, handed
   // to the stream as one piece.
   void SendLine(std::string_view text, Deadline deadline, const std::string& what) {
     Reader();
     std::string line;
     line.reserve(text.size() + 1);
     line.append(text);
-    line += '\n';
+    line += terminator_;
     try {
       stream_->Send(line, deadline);
     } catch (const RunError& error) {
@@ -73,6 +73,7 @@ class StreamTransport : public Transport {
 
   StreamConnector connect_;
   std::chrono::milliseconds timeout_;
+  char terminator_;
   std::unique_ptr<ByteStream> stream_;
   std::optional<ReplyReader> reader_;
   std::string last_written_;  // as Named() shows it
@@ -80,9 +81,9 @@ class StreamTransport : public Transport {
 
 }  // namespace
 
-std::unique_ptr<Transport> MakeStreamTransport(StreamConnector connect,
-                                               std::chrono::milliseconds timeout) {
-  return std::make_unique<StreamTransport>(std::move(connect), timeout);
+std::unique_ptr<Transport> MakeStreamTransport(StreamConnector connect, std::chrono::milliseconds timeout,
+                                               char terminator) {
+  return std::make_unique<StreamTransport>(std::move(connect), timeout, terminator);
 }
 
 }  // namespace multitone

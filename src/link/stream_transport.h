@@ -24,7 +24,8 @@ namespace multitone {
 
 using StreamConnector = std::function<std::unique_ptr<ByteStream>(Deadline)>;
 
-std::unique_ptr<Transport> MakeStreamTransport(StreamConnector connect,
-                                               std::chrono::milliseconds timeout);
+// `terminator` takes the LF's place both ways (a serial line set to CR).
+std::unique_ptr<Transport> MakeStreamTransport(StreamConnector connect, std::chrono::milliseconds timeout,
+                                               char terminator = '\n');
 
 }  // namespace multitone

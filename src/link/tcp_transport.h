@@ -6,14 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "link/analyzer_address.h"
+#include "link/stream_transport.h"
 #include "link/transport.h"
 
 namespace multitone {
 
-constexpr int kDefaultAnalyzerPort = 5025;
-
-// Throws RunError 429 when the address is malformed or its host cannot be
-// resolved.
+// Throws RunError 429 when the address is not a well-formed tcp:// address
+// (link/analyzer_address.h) or its host cannot be resolved.
 std::unique_ptr<Transport> OpenTcpTransport(std::string_view address,
                                             std::chrono::milliseconds timeout);
 
@@ -22,5 +22,9 @@ std::unique_ptr<Transport> OpenTcpTransport(std::string_view address,
 // cannot be resolved.
 std::unique_ptr<Transport> OpenTcpTransportTo(const std::string& host, int port,
                                               std::chrono::milliseconds timeout);
+
+// What opens the TCP connection to HOST:PORT, for a transport that speaks
+// over it. Throws RunError 429 when the host cannot be resolved.
+StreamConnector TcpConnector(const std::string& host, int port, std::chrono::milliseconds timeout);
 
 }  // namespace multitone

@@ -29,6 +29,9 @@ class Transport {
   virtual std::vector<float> ReadBlock(std::string_view query) = 0;
   // Ends the session. Over TCP: closes the connection and sends nothing.
   virtual void Close() = 0;
+  // After Initialize, what stands between the link and the analyzer when it
+  // says who it is (a GPIB controller's version), for --trace; usually "".
+  virtual std::string Peer() const { return ""; }
 };
 
 }  // namespace multitone

@@ -56,6 +56,31 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
   app.add_flag("--vxi11", options.vxi11,
                "Also serve VXI-11 (core channel, device inst0) on the --bind address, registered "
                "with the port mapper (rpcbind must be running): TCPIP::HOST::INSTR");
+  std::vector<std::string> gpib_texts;
+  app.add_flag("--gpib-gateway", options.gpib_gateway,
+               "With --vxi11: be a LAN/GPIB gateway too, with the --gpib analyzers at device names "
+               "gpib0,ADDR (TCPIP::HOST::gpib0,ADDR::INSTR)");
+  app.add_option("--gpib", gpib_texts,
+                 "An analyzer on the GPIB bus at ADDR (0 to 30) with its own state and device, "
+                 "e.g. 5:speed=1.0012 or 7:fault=dead-right (the keys of multitone's sim:OPTIONS); "
+                 "may be given again")
+      ->type_name("ADDR[:OPTIONS]");
+  app.add_option("--serial", options.serial_device,
+                 "Also serve a serial line: a pseudo-terminal pair of its own (the path clients open, "
+                 "ASRL/dev/pts/N::INSTR, is printed), or the terminal DEVICE (one end of socat's pair)")
+      ->type_name("[DEVICE]")
+      ->expected(0, 1);
+  std::string termination = "lf";
+  app.add_option("--termination", termination, "The serial line's message terminator, both ways")
+      ->check(CLI::IsMember({"lf", "cr"}))
+      ->capture_default_str();
+  std::string controller_port;
+  app.add_option("--prologix", controller_port,
+                 "Also be a ++ GPIB controller with the --gpib analyzers on its bus: on TCP PORT (1234; 0 "
+                 "picks a free one), prologix://HOST:PORT/ADDR; with --serial on the serial line instead "
+                 "(the USB form, ASRL/dev/pts/N::INSTR?gpib=ADDR)")
+      ->type_name("[PORT]")
+      ->expected(0, 1);
   app.add_flag("--realtime", options.realtime,
                "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
 
@@ -74,6 +99,49 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
       options.device = sim::ParseDeviceOptions(device_text);
     } catch (const std::invalid_argument& error) {
       throw CLI::ValidationError(error.what());
+    }
+    for (const std::string& text : gpib_texts) {
+      const std::size_t colon = text.find(':');
+      const std::string address = text.substr(0, colon);
+      if (address.empty() || address.size() > 2 || address.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(address) > 30) {
+        throw CLI::ValidationError("--gpib", "'" + text + "' does not start with a GPIB address from 0 to 30");
+      }
+      ServerOptions::GpibDevice device;
+      device.address = std::stoi(address);
+      for (const ServerOptions::GpibDevice& other : options.gpib) {
+        if (other.address == device.address) throw CLI::ValidationError("--gpib", "address " + address + " given twice");
+      }
+      try {
+        device.device = sim::ParseDeviceOptions(colon == std::string::npos ? "" : text.substr(colon + 1));
+      } catch (const std::invalid_argument& error) {
+        throw CLI::ValidationError("--gpib", error.what());
+      }
+      options.gpib.push_back(device);
+    }
+    options.serial = app.count("--serial") > 0;
+    options.termination = termination == "cr" ? '\r' : '\n';
+    if (app.count("--termination") > 0 && !options.serial) {
+      throw CLI::ValidationError("--termination", "needs --serial");
+    }
+    options.controller = app.count("--prologix") > 0;
+    if (!controller_port.empty()) {
+      if (options.serial) throw CLI::ValidationError("--prologix", "takes no PORT with --serial (the line is the controller's)");
+      if (controller_port.size() > 5 || controller_port.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(controller_port) > 65535) {
+        throw CLI::ValidationError("--prologix", "'" + controller_port + "' is not a port from 0 to 65535");
+      }
+      options.controller_port = std::stoi(controller_port);
+    }
+    if (options.controller && options.gpib.empty()) {
+      throw CLI::ValidationError("--prologix", "needs at least one --gpib ADDR[:OPTIONS]");
+    }
+    if (options.gpib_gateway && !options.vxi11) throw CLI::ValidationError("--gpib-gateway", "needs --vxi11");
+    if (options.gpib_gateway && options.gpib.empty()) {
+      throw CLI::ValidationError("--gpib-gateway", "needs at least one --gpib ADDR[:OPTIONS]");
+    }
+    if (!options.gpib.empty() && !options.gpib_gateway && !options.controller) {
+      throw CLI::ValidationError("--gpib", "needs a bus: --gpib-gateway or --prologix");
     }
     if (app.count("--screen") > 0) {
       if (const std::string why = WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {

@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/device_options.h"
 
@@ -15,6 +16,17 @@ struct ServerOptions {
   std::string screen_svg;      // rewritten whenever the display changes
   bool realtime = false;       // an acquisition takes as long as a real one
   bool vxi11 = false;          // also serve VXI-11, registered with the port mapper
+  bool gpib_gateway = false;   // VXI-11 as a LAN/GPIB gateway to the analyzers on `gpib`
+  struct GpibDevice {
+    int address = 0;           // 0 to 30
+    sim::DeviceOptions device;
+  };
+  std::vector<GpibDevice> gpib;
+  bool serial = false;         // also serve a serial line
+  std::string serial_device;   // ... on this terminal; empty: a pseudo-terminal pair of our own
+  char termination = '\n';     // of the serial line: LF or CR
+  bool controller = false;     // a "++" GPIB controller with the `gpib` analyzers on its bus:
+  int controller_port = 1234;  // ... on this TCP port (0: a free one), or on the serial line  // analyzers on the GPIB bus, each with its own state
 };
 
 // Parses argv into `options`. Returns an exit status when the program should

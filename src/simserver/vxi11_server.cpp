@@ -27,12 +27,7 @@ constexpr long kInvalidLink = 4;
 constexpr long kParameterError = 5;
 constexpr long kLockedByAnother = 11;
 constexpr long kNoLockHeld = 12;
-constexpr long kIoTimeout = 15;
 constexpr Device_Flags kEndFlag = 0x08;
-constexpr Device_Flags kTermCharSet = 0x80;
-constexpr long kReasonRequestCount = 0x01;
-constexpr long kReasonTermChar = 0x02;
-constexpr long kReasonEnd = 0x04;
 
 Vxi11Server* g_server = nullptr;  // the one server the dispatch calls
 
@@ -107,14 +102,31 @@ std::string LiveRegistration() {
 
 }  // namespace
 
-Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::function<void()> changed)
-    : shared_(shared), changed_(std::move(changed)) {
+std::string Vxi11DeviceKey(const std::string& requested) {
+  std::string name = requested;
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  const auto digits = [](std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (name.rfind("inst", 0) == 0 && digits(std::string_view(name).substr(4))) return "inst0";
+  const std::size_t comma = name.find(',');
+  if (comma == std::string::npos || !(name.rfind("gpib", 0) == 0 || name.rfind("hpib", 0) == 0)) return "";
+  const std::string board = name.substr(4, comma - 4);
+  const std::string address = name.substr(comma + 1);
+  if (!(board.empty() || board == "0") || !digits(address) || address.size() > 2) return "";
+  return "gpib0," + std::to_string(std::stoi(address));
+}
+
+Vxi11Server::Vxi11Server(const std::vector<Vxi11Target>& devices, const std::string& bind) {
   if (g_server != nullptr) throw std::runtime_error("one VXI-11 server per process");
   // One program number, one server: a live one keeps its entry (as a port
   // in use keeps its server); the entry of one that was killed is taken over.
   if (const std::string live = LiveRegistration(); !live.empty()) {
     throw std::runtime_error("another VXI-11 server is registered with the port mapper and serves on " +
                              live + "; stop it first");
+  }
+  for (const Vxi11Target& target : devices) {
+    devices_[target.name] = std::make_unique<Vxi11Device>(*target.shared, target.changed);
   }
   const int fd = Listen(bind);
   sockaddr_storage bound{};
@@ -147,16 +159,9 @@ Vxi11Server::Vxi11Server(SharedAnalyzer& shared, const std::string& bind, std::f
     throw std::runtime_error("cannot register VXI-11 with the port mapper (is rpcbind running?)");
   }
   g_server = this;
-  worker_ = std::thread([this] { Work(); });
 }
 
 Vxi11Server::~Vxi11Server() {
-  {
-    std::lock_guard<std::mutex> door(door_mutex_);
-    stopping_ = true;
-  }
-  door_changed_.notify_all();
-  worker_.join();
   ::rpcb_unset(DEVICE_CORE, DEVICE_CORE_VERSION, nullptr);
   ::svc_unregister(DEVICE_CORE, DEVICE_CORE_VERSION);
   svc_destroy(transport_);
@@ -178,83 +183,38 @@ void Vxi11Server::Serve(int stop_fd) {
   }
 }
 
+Vxi11Device* Vxi11Server::DeviceOf(Device_Link link) const {
+  const auto found = links_.find(link);
+  return found == links_.end() ? nullptr : found->second;
+}
+
 long Vxi11Server::Admit(Device_Link link) const {
-  if (links_.count(link) == 0) return kInvalidLink;
-  if (shared_.lock_holder != 0 && shared_.lock_holder != link) return kLockedByAnother;
+  Vxi11Device* device = DeviceOf(link);
+  if (device == nullptr) return kInvalidLink;
+  const long holder = device->Shared().lock_holder;
+  if (holder != 0 && holder != link) return kLockedByAnother;
   return kNoError;
 }
 
 void Vxi11Server::CreateLink(const Create_LinkParms& in, Create_LinkResp& out) {
   out = Create_LinkResp{};
-  if (in.device == nullptr || ::strcasecmp(in.device, "inst0") != 0) {
+  const auto found = devices_.find(in.device == nullptr ? "" : Vxi11DeviceKey(in.device));
+  if (found == devices_.end()) {
     out.error = kDeviceNotAccessible;
     return;
   }
-  if (in.lockDevice && shared_.lock_holder != 0) {
+  Vxi11Device& device = *found->second;
+  if (in.lockDevice && device.Shared().lock_holder != 0) {
     out.error = kLockedByAnother;
     return;
   }
   const long link = next_link_++;
-  links_.insert(link);
-  DropMessages();
-  {
-    std::lock_guard<std::mutex> hold(shared_.mutex);
-    if (in.lockDevice) shared_.lock_holder = link;
-    shared_.analyzer.GetInterpreter().StartSession();
-  }
+  links_[link] = &device;
+  device.StartSession(in.lockDevice, link);
   out.error = kNoError;
   out.lid = link;
   out.abortPort = 0;
   out.maxRecvSize = kMaxRecvSize;
-}
-
-void Vxi11Server::DropMessages() {
-  std::lock_guard<std::mutex> door(door_mutex_);
-  input_.clear();
-  messages_.clear();
-  replies_.clear();
-  output_.clear();
-  output_at_ = 0;
-  ++epoch_;
-}
-
-void Vxi11Server::Report(sim::ScpiCode code, std::string_view detail) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);
-  shared_.analyzer.GetInterpreter().ReportError(code, detail);
-}
-
-void Vxi11Server::Work() {
-  std::unique_lock<std::mutex> door(door_mutex_);
-  for (;;) {
-    door_changed_.wait(door, [this] { return stopping_ || !messages_.empty(); });
-    if (stopping_) return;
-    const std::string message = std::move(messages_.front());
-    messages_.pop_front();
-    const std::uint64_t epoch = epoch_;
-    running_ = true;
-    door.unlock();
-    std::vector<std::string> replies;
-    {
-      std::lock_guard<std::mutex> hold(shared_.mutex);
-      sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
-      interpreter.Input(message);
-      if (changed_) changed_();
-      while (std::optional<std::string> reply = interpreter.TakeReply()) replies.push_back(std::move(*reply));
-    }
-    door.lock();
-    running_ = false;
-    // A reply whose next message has already arrived is interrupted.
-    const bool interrupted = !replies.empty() && !messages_.empty();
-    if (epoch == epoch_ && !interrupted) {
-      for (std::string& reply : replies) replies_.push_back(std::move(reply));
-    }
-    door_changed_.notify_all();
-    if (epoch == epoch_ && interrupted) {
-      door.unlock();
-      Report(sim::ScpiCode::QueryInterrupted, "reply dropped by a new message");
-      door.lock();
-    }
-  }
 }
 
 void Vxi11Server::Write(const Device_WriteParms& in, Device_WriteResp& out) {
@@ -262,25 +222,7 @@ void Vxi11Server::Write(const Device_WriteParms& in, Device_WriteResp& out) {
   out.error = Admit(in.lid);
   if (out.error == kNoError && in.data.data_len > kMaxRecvSize) out.error = kParameterError;
   if (out.error != kNoError) return;
-  const std::string_view data(in.data.data_val, in.data.data_len);
-  bool interrupted = false;
-  {
-    std::lock_guard<std::mutex> door(door_mutex_);
-    if (!data.empty() && input_.empty() && (!replies_.empty() || output_at_ < output_.size())) {
-      interrupted = true;
-      replies_.clear();
-      output_.clear();
-      output_at_ = 0;
-    }
-    input_.append(data);
-    if ((in.flags & kEndFlag) != 0) {
-      if (input_.empty() || input_.back() != '\n') input_ += '\n';
-      messages_.push_back(std::move(input_));
-      input_.clear();
-      door_changed_.notify_all();
-    }
-  }
-  if (interrupted) Report(sim::ScpiCode::QueryInterrupted, "reply dropped by a new message");
+  DeviceOf(in.lid)->Write(std::string_view(in.data.data_val, in.data.data_len), (in.flags & kEndFlag) != 0);
   out.size = in.data.data_len;
 }
 
@@ -288,39 +230,10 @@ void Vxi11Server::Read(const Device_ReadParms& in, Device_ReadResp& out) {
   out = Device_ReadResp{};
   out.error = Admit(in.lid);
   if (out.error != kNoError) return;
-  std::unique_lock<std::mutex> door(door_mutex_);
-  if (output_at_ >= output_.size()) {
-    const auto idle = [this] { return !running_ && messages_.empty(); };
-    door_changed_.wait_for(door, std::chrono::milliseconds(in.io_timeout),
-                           [&] { return !replies_.empty() || idle(); });
-    if (replies_.empty()) {
-      const bool nothing_to_send = idle();
-      door.unlock();
-      if (nothing_to_send) Report(sim::ScpiCode::QueryUnterminated, "read with nothing to send");
-      out.error = kIoTimeout;
-      return;
-    }
-    output_ = std::move(replies_.front());
-    replies_.pop_front();
-    output_at_ = 0;
-  }
-  std::size_t size = std::min<std::size_t>(output_.size() - output_at_, std::max<unsigned long>(in.requestSize, 1));
-  long reason = 0;
-  if ((in.flags & kTermCharSet) != 0) {
-    const std::size_t at = output_.find(in.termChar, output_at_);
-    if (at != std::string::npos && at < output_at_ + size) {
-      size = at - output_at_ + 1;
-      reason |= kReasonTermChar;
-    }
-  }
-  piece_.assign(output_, output_at_, size);
-  output_at_ += size;
-  if (output_at_ >= output_.size()) {
-    reason |= kReasonEnd;
-    output_.clear();
-    output_at_ = 0;
-  } else if ((reason & kReasonTermChar) == 0) {
-    reason |= kReasonRequestCount;
+  const long reason = DeviceOf(in.lid)->Read(in, piece_);
+  if (reason < 0) {
+    out.error = -reason;
+    return;
   }
   out.reason = reason;
   out.data.data_len = static_cast<u_int>(piece_.size());
@@ -329,54 +242,52 @@ void Vxi11Server::Read(const Device_ReadParms& in, Device_ReadResp& out) {
 
 void Vxi11Server::ReadStatusByte(const Device_GenericParms& in, Device_ReadStbResp& out) {
   out = Device_ReadStbResp{};
-  out.error = links_.count(in.lid) == 0 ? kInvalidLink : kNoError;
-  if (out.error != kNoError) return;
-  bool unread = false;
-  {
-    std::lock_guard<std::mutex> door(door_mutex_);
-    unread = !replies_.empty() || output_at_ < output_.size();
-  }
-  std::lock_guard<std::mutex> hold(shared_.mutex);
-  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
-  out.stb = interpreter.Status().StatusByte(unread, interpreter.Errors().Size() > 0);
+  Vxi11Device* device = DeviceOf(in.lid);
+  out.error = device == nullptr ? kInvalidLink : kNoError;
+  if (device != nullptr) out.stb = device->StatusByte();
 }
 
 long Vxi11Server::Clear(const Device_GenericParms& in) {
   const long error = Admit(in.lid);
   if (error != kNoError) return error;
-  DropMessages();
-  std::lock_guard<std::mutex> hold(shared_.mutex);
-  shared_.analyzer.GetInterpreter().Clear();
+  DeviceOf(in.lid)->Clear();
   return kNoError;
 }
 
 long Vxi11Server::Lock(const Device_LockParms& in) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);  // the socket door reads the holder
+  Vxi11Device* device = DeviceOf(in.lid);
+  if (device == nullptr) return kInvalidLink;
+  std::lock_guard<std::mutex> hold(device->Shared().mutex);  // the socket door reads the holder
   const long error = Admit(in.lid);
   if (error != kNoError) return error;
-  shared_.lock_holder = in.lid;
+  device->Shared().lock_holder = in.lid;
   return kNoError;
 }
 
 long Vxi11Server::Unlock(Device_Link link) {
+  Vxi11Device* device = DeviceOf(link);
+  if (device == nullptr) return kInvalidLink;
+  SharedAnalyzer& shared = device->Shared();
   {
-    std::lock_guard<std::mutex> hold(shared_.mutex);
-    if (links_.count(link) == 0) return kInvalidLink;
-    if (shared_.lock_holder != link) return kNoLockHeld;
-    shared_.lock_holder = 0;
+    std::lock_guard<std::mutex> hold(shared.mutex);
+    if (shared.lock_holder != link) return kNoLockHeld;
+    shared.lock_holder = 0;
   }
-  shared_.unlocked.notify_all();
+  shared.unlocked.notify_all();
   return kNoError;
 }
 
 long Vxi11Server::DestroyLink(Device_Link link) {
+  Vxi11Device* device = DeviceOf(link);
+  if (device == nullptr) return kInvalidLink;
+  links_.erase(link);
+  SharedAnalyzer& shared = device->Shared();
   {
-    std::lock_guard<std::mutex> hold(shared_.mutex);
-    if (links_.erase(link) == 0) return kInvalidLink;
-    if (shared_.lock_holder != link) return kNoError;
-    shared_.lock_holder = 0;
+    std::lock_guard<std::mutex> hold(shared.mutex);
+    if (shared.lock_holder != link) return kNoError;
+    shared.lock_holder = 0;
   }
-  shared_.unlocked.notify_all();
+  shared.unlocked.notify_all();
   return kNoError;
 }
 

@@ -258,13 +258,5 @@ TEST(EmbeddedAnalyzer, ReadingWithNoReplyPendingFailsAtOnce) {
   }
 }
 
-TEST(EmbeddedAnalyzer, ServesEmptySimAndSimWithOptionsOnly) {
-  EXPECT_TRUE(EmbeddedAnalyzer::Serves(""));
-  EXPECT_TRUE(EmbeddedAnalyzer::Serves("sim"));
-  EXPECT_TRUE(EmbeddedAnalyzer::Serves("sim:seed=3"));
-  EXPECT_FALSE(EmbeddedAnalyzer::Serves("simulator"));
-  EXPECT_FALSE(EmbeddedAnalyzer::Serves("tcp://127.0.0.1"));
-}
-
 }  // namespace
 }  // namespace multitone

@@ -28,7 +28,7 @@ class ServerProcess {
  public:
   // Starts ANALYZER_SIM_BINARY --port 0 with `arguments` and waits (up to
   // `limit`) for its "listening on 127.0.0.1:PORT" line (and with --vxi11
-  // for its VXI-11 line too).
+  // for its VXI-11 line too, with --serial for its "serial: PATH" line).
   explicit ServerProcess(const std::vector<std::string>& arguments = {},
                          std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     int out[2];
@@ -47,6 +47,8 @@ class ServerProcess {
     ::close(out[1]);
     out_ = out[0];
     const bool vxi11 = std::find(arguments.begin(), arguments.end(), "--vxi11") != arguments.end();
+    const bool serial = std::find(arguments.begin(), arguments.end(), "--serial") != arguments.end();
+    const bool controller = !serial && std::find(arguments.begin(), arguments.end(), "--prologix") != arguments.end();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (port_ == 0 && std::chrono::steady_clock::now() < deadline) {
       pollfd p{out_, POLLIN, 0};
@@ -71,6 +73,26 @@ class ServerProcess {
         }
         vxi11_port_ = std::stoi(output_.substr(v + kVxi11.size(), comma - v - kVxi11.size()));
       }
+      if (port_ != 0 && serial && serial_path_.empty()) {
+        constexpr std::string_view kSerial = "serial: ";
+        const auto s = output_.find(kSerial);
+        const auto line_end = output_.find('\n', s);
+        if (s == std::string::npos || line_end == std::string::npos) {
+          port_ = 0;  // keep reading
+          continue;
+        }
+        serial_path_ = output_.substr(s + kSerial.size(), line_end - s - kSerial.size());
+      }
+      if (port_ != 0 && controller && controller_port_ == 0) {
+        constexpr std::string_view kController = "gpib controller on 127.0.0.1:";
+        const auto c = output_.find(kController);
+        const auto line_end = output_.find('\n', c);
+        if (c == std::string::npos || line_end == std::string::npos) {
+          port_ = 0;  // keep reading
+          continue;
+        }
+        controller_port_ = std::stoi(output_.substr(c + kController.size(), line_end - c - kController.size()));
+      }
     }
   }
   ~ServerProcess() {
@@ -86,6 +108,10 @@ class ServerProcess {
   int Port() const { return port_; }
   // The VXI-11 core channel's port (with --vxi11).
   int Vxi11Port() const { return vxi11_port_; }
+  // The path of the serial line clients open (with --serial).
+  const std::string& SerialPath() const { return serial_path_; }
+  // The GPIB controller's TCP port (with --prologix and no --serial).
+  int ControllerPort() const { return controller_port_; }
   pid_t Pid() const { return pid_; }
   // Resident memory of the server in KiB, from /proc (0 when unreadable).
   long ResidentKib() const {
@@ -130,6 +156,8 @@ class ServerProcess {
   int out_ = -1;
   int port_ = 0;
   int vxi11_port_ = 0;
+  std::string serial_path_;
+  int controller_port_ = 0;
   std::string output_;
   bool reaped_ = false;
   int exit_status_ = -1;

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Clients nobody here wrote against analyzer-sim --vxi11: pyvisa with the
-pyvisa-py backend on TCPIP::127.0.0.1::INSTR, and lxi-tools' `lxi scpi`.
+pyvisa-py backend on TCPIP::127.0.0.1::INSTR and, behind the simulated
+gateway, TCPIP::127.0.0.1::gpib0,5::INSTR; and lxi-tools' `lxi scpi`.
 Only 127.0.0.1 is ever addressed (never a discovery broadcast).
 
 Usage: vxi11_clients.py PATH/TO/analyzer-sim
@@ -124,6 +125,32 @@ def check_late_reply(analyzer):
     assert errors_of(analyzer) == '0,"No error"'
 
 
+def check_gateway(manager):
+    """Behind the gateway each GPIB address is an analyzer of its own; an
+    address with nothing there cannot be opened."""
+    five = manager.open_resource("TCPIP::127.0.0.1::gpib0,5::INSTR", read_termination="\n", timeout=5000)
+    seven = manager.open_resource("TCPIP::127.0.0.1::gpib0,7::INSTR", read_termination="\n", timeout=5000)
+    assert five.query("*IDN?").startswith("multitone,")
+    five.write("syst:mem:str3 'at five'")
+    seven.write("syst:mem:str3 'at seven'")
+    assert five.query("syst:mem:str3?") == '"at five"'
+    assert seven.query("syst:mem:str3?") == '"at seven"'
+    five.write("form real")
+    for size, points in (("S4K", 4096), ("S8K", 8192), ("S16K", 16384), ("S32K", 32768)):
+        five.write("sens:func:fft:size %s;:init:cont off;*wai" % size)
+        values = five.query_binary_values("trac:load:fft_ay?", datatype="f", is_big_endian=False)
+        assert len(values) == points // 2, (size, len(values))
+    assert seven.query("sens:func:fft:size?") == "S8K"  # untouched by what five was told
+    five.close()
+    seven.close()
+    try:
+        manager.open_resource("TCPIP::127.0.0.1::gpib0,9::INSTR", timeout=2000)
+    except Exception as error:  # pyvisa-py passes create_link's error 3 on as it is
+        assert "error creating link: 3" in str(error), error
+    else:
+        raise AssertionError("opened an address with nothing there")
+
+
 def check_lxi():
     def lxi(*args):
         done = subprocess.run(["lxi", "scpi", "-a", "127.0.0.1", "-t", "10"] + list(args),
@@ -163,6 +190,15 @@ def main():
         server.terminate()
         status = server.wait(timeout=20)
     assert status == 0, "analyzer-sim --realtime exited with %d" % status
+    server, port = start_server(sys.argv[1], "--gpib-gateway", "--gpib", "5:speed=1.0012", "--gpib", "7")
+    try:
+        manager = pyvisa.ResourceManager("@py")
+        check_gateway(manager)
+        manager.close()
+    finally:
+        server.terminate()
+        status = server.wait(timeout=20)
+    assert status == 0, "analyzer-sim --gpib-gateway exited with %d" % status
     print("VXI-11 clients: pyvisa-py and lxi-tools checks passed")
 
 

@@ -15,30 +15,12 @@
 #include "link/vxi11/vxi11.h"
 #include "link/vxi11_transport.h"
 #include "simserver/rpc_fault_proxy.h"
+#include "simserver/memory_strings.h"
 #include "simserver/server_process.h"
 #include "support/subprocess.h"
 
 namespace multitone::testing {
 namespace {
-
-constexpr int kStrings = 8;
-
-std::vector<std::string> MemoryStrings(int port) {
-  Client client(port);
-  std::vector<std::string> strings;
-  for (int i = 1; i <= kStrings; ++i) {
-    client.Send("syst:mem:str" + std::to_string(i) + "?\n");
-    strings.push_back(client.ReadLine().value_or("(no reply)"));
-  }
-  return strings;
-}
-
-void ClearMemoryStrings(int port) {
-  Client client(port);
-  for (int i = 1; i <= kStrings; ++i) client.Send("syst:mem:str" + std::to_string(i) + " \"\"\n");
-  client.Send("*OPC?\n");
-  EXPECT_EQ(client.ReadLine(), "1");
-}
 
 ProgramResult RunAgainst(const std::string& address, int timeout_ms = 10000) {
   return RunProgram({MULTITONE_BINARY, "--analyzer", address, "--timeout", std::to_string(timeout_ms)},
@@ -98,6 +80,34 @@ TEST(Vxi11Server, OneLiveServerKeepsThePortMapperEntry) {
   ServerProcess third({"--vxi11"});
   ASSERT_GT(third.Vxi11Port(), 0);
   EXPECT_EQ(RegisteredPort(), third.Vxi11Port());
+}
+
+// Behind the gateway every GPIB address is an analyzer with its own device
+// and state; a run reaches each by its device name, and an address with
+// nothing there fails at create_link, as on a real gateway.
+TEST(Vxi11Gateway, EachGpibAddressIsAnAnalyzerOfItsOwn) {
+  ServerProcess server({"--vxi11", "--gpib-gateway", "--gpib", "5:speed=1.0012", "--gpib", "7:speed=0.999"});
+  ASSERT_NE(server.Vxi11Port(), 0);
+  const struct {
+    const char* address;
+    const char* frequency;  // the reference tone as the analyzer there reads it
+  } runs[] = {
+      {"TCPIP::127.0.0.1::gpib0,5::INSTR", "< 1.00120000E+03\n"},
+      {"TCPIP0::127.0.0.1::hpib,7::INSTR", "< 9.98999998E+02\n"},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.address);
+    const ProgramResult result = RunProgram(
+        {MULTITONE_BINARY, "--analyzer", run.address, "--timeout", "10000", "--trace"}, std::chrono::seconds(30));
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_THAT(result.err, ::testing::HasSubstr("> sens3:data?\n" + std::string(run.frequency)));
+  }
+  EXPECT_EQ(MemoryStrings(server.Port())[0], "\"\"");  // inst0: no run went there
+
+  const ProgramResult nobody = RunAgainst("TCPIP::127.0.0.1::gpib0,9::INSTR");
+  EXPECT_EQ(nobody.exit_code, 1);
+  EXPECT_THAT(nobody.err, ::testing::HasSubstr("error 440: ConfigureAnalyzer: opening VXI-11 link to gpib0,9 at "
+                                               "127.0.0.1: create_link: device error 3 (device not accessible)"));
 }
 
 // Registers 127.0.0.1:port as the core channel with the port mapper.
