@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/replay_analyzer.h"
 #include "common/run_error.h"
 #include "link/tcp_transport.h"
 #include "link/visa_address.h"
@@ -10,28 +11,36 @@
 namespace multitone {
 
 AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options,
-                                    std::shared_ptr<EmbeddedAnalyzer>* embedded) {
+                                    std::shared_ptr<EmbeddedAnalyzer>* embedded, TransportWrap wrap) {
   const std::string address = options.analyzer;
   const std::chrono::milliseconds timeout(options.timeout_ms);
   std::ostream* trace = options.trace ? &std::cerr : nullptr;
+  if (!wrap) wrap = [](std::unique_ptr<Transport> transport) { return transport; };
   if (EmbeddedAnalyzer::Serves(address)) {
-    return MakeEmbeddedAnalyzerFactory(address, timeout, trace, embedded);
+    return MakeEmbeddedAnalyzerFactory(address, timeout, trace, embedded, wrap);
   }
-  return [address, timeout, trace]() -> std::unique_ptr<AnalyzerLink> {
+  // ---- replay:FILE, a recorded run answers (one row of its own) ----
+  if (IsReplayAddress(address)) {
+    return [address, replay_timing = options.replay_timing, trace, wrap]() -> std::unique_ptr<AnalyzerLink> {
+      return std::make_unique<AnalyzerLink>(wrap(OpenReplayTransport(address, replay_timing)), trace);
+    };
+  }
+  // ---- end of replay:FILE ----
+  return [address, timeout, trace, wrap]() -> std::unique_ptr<AnalyzerLink> {
     if (address.rfind("tcp://", 0) == 0) {
-      return std::make_unique<AnalyzerLink>(OpenTcpTransport(address, timeout), trace);
+      return std::make_unique<AnalyzerLink>(wrap(OpenTcpTransport(address, timeout)), trace);
     }
     if (LooksLikeVisaAddress(address)) {
       const VisaAddress visa = ParseVisaAddress(address);
       return std::make_unique<AnalyzerLink>(
-          visa.kind == VisaAddress::Kind::Socket ? OpenTcpTransportTo(visa.host, visa.port, timeout)
-                                                 : OpenVxi11Transport(visa.host, visa.device, timeout),
+          wrap(visa.kind == VisaAddress::Kind::Socket ? OpenTcpTransportTo(visa.host, visa.port, timeout)
+                                                      : OpenVxi11Transport(visa.host, visa.device, timeout)),
           trace);
     }
     throw RunError(ErrorNumber::LinkCannotBeCreated,
                    "unknown analyzer address '" + address +
                        "' (expected tcp://HOST[:PORT], TCPIP::HOST::PORT::SOCKET, "
-                       "TCPIP::HOST[::instN][::INSTR] or sim[:OPTIONS])");
+                       "TCPIP::HOST[::instN][::INSTR], sim[:OPTIONS] or replay:FILE)");
   };
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // How the run's link comes into being, from the --analyzer address.
+#include <functional>
 #include <memory>
 
 #include "app/embedded_analyzer.h"
@@ -12,9 +13,14 @@ namespace multitone {
 // or a VISA resource string (link/visa_address.h) for an analyzer over TCP
 // or VXI-11, "sim[:OPTIONS]" or no address for the built-in
 // simulated analyzer, which lands in `*embedded` (when given) so the program
-// can show its display after the run. An address it cannot serve makes that
+// can show its display after the run; "replay:FILE" for a recorded run
+// (app/replay_analyzer.h). An address it cannot serve makes that
 // call fail with RunError 429.
+//
+// `wrap`, when given, is put around every transport opened (--record).
+using TransportWrap = std::function<std::unique_ptr<Transport>(std::unique_ptr<Transport>)>;
 AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options,
-                                    std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr);
+                                    std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr,
+                                    TransportWrap wrap = {});
 
 }  // namespace multitone

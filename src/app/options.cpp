@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/embedded_analyzer.h"
+#include "app/replay_analyzer.h"
 #include "app/usage_error.h"
 #include "app/whole_number_check.h"
 #include "sim/atomic_file.h"
@@ -38,7 +39,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
                  "TCPIP::HOST::PORT::SOCKET for a raw socket, TCPIP::HOST[::inst0][::INSTR] for "
-                 "VXI-11, or sim[:OPTIONS] for the built-in simulated analyzer (the default)")
+                 "VXI-11, sim[:OPTIONS] for the built-in simulated analyzer (the default), or "
+                 "replay:FILE for a run recorded with --record FILE")
       ->type_name("ADDRESS")
       ->check(CLI::Validator(
           [](const std::string& address) { return address.empty() ? "empty analyzer address" : ""; }, ""));
@@ -77,6 +79,12 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
                  "With postgresql://: the local spool of runs not yet on the server "
                  "(default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
       ->type_name("PATH");
+  app.add_option("--record", options.record_file,
+                 "Record every analyzer operation of the run (what was sent, what came back, when, "
+                 "and errors) in FILE, for --analyzer replay:FILE to answer a later run from")
+      ->type_name("FILE");
+  app.add_flag("--replay-timing", options.replay_timing,
+               "With --analyzer replay:FILE: keep the recorded delays instead of answering at once");
   app.set_version_flag("--version", std::string("multitone ") + MULTITONE_VERSION);
   app.footer("The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
              sim::DeviceOptionsHelp());
@@ -95,6 +103,14 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   if (app.count("--screen") > 0) {
     if (const std::string problem = ScreenProblem(options); !problem.empty()) {
       return UsageError(problem, std::cerr);
+    }
+  }
+  if (options.replay_timing && !IsReplayAddress(options.analyzer)) {
+    return UsageError("--replay-timing needs --analyzer replay:FILE", std::cerr);
+  }
+  if (app.count("--record") > 0) {
+    if (const std::string why = sim::WhyFileCannotBeWritten(options.record_file); !why.empty()) {
+      return UsageError("--record: " + why, std::cerr);
     }
   }
   options.analyzer_given = app.count("--analyzer") > 0;

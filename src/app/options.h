@@ -25,6 +25,10 @@ struct ProgramOptions {
   // The results store: every run kept, whatever its verdict.
   std::string results;         // --results URL (sqlite:PATH, postgresql://...)
   std::string spool;           // --spool PATH: runs on their way to PostgreSQL
+
+  // The run's analyzer exchange recorded, and a recorded run replayed.
+  std::string record_file;     // --record FILE
+  bool replay_timing = false;  // --replay-timing: replay:FILE keeps the recorded delays
 };
 
 // Parses argv into `options`. Returns an exit status when the program should

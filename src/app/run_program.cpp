@@ -6,6 +6,8 @@
 
 #include "app/analyzer_factory.h"
 #include "app/progress_line.h"
+#include "app/replay_analyzer.h"
+#include "app/run_recording.h"
 #include "app/unit_outputs.h"
 #include "output/verdict_line.h"
 #include "station/serial_number.h"
@@ -66,9 +68,12 @@ int RunProgram(const ProgramOptions& options) {
 
   // Built by the run's first operation; kept to show its display afterwards.
   std::shared_ptr<EmbeddedAnalyzer> embedded;
-  setup.create_analyzer = MakeAnalyzerFactory(options, &embedded);
+  RunRecording recording;
+  setup.create_analyzer = options.record_file.empty() ? MakeAnalyzerFactory(options, &embedded)
+                                                      : recording.Factory(options, &embedded);
   setup.analyzer = options.analyzer.empty() ? "sim" : options.analyzer;
-  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer);
+  // A replayed unit was not measured now: it is marked as the simulator's are.
+  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer) || IsReplayAddress(options.analyzer);
   setup.station = options.station.empty() ? HostName() : options.station;
   setup.operator_name = options.operator_name;
 
@@ -97,7 +102,12 @@ int RunProgram(const ProgramOptions& options) {
       }
     }
   }
-  const std::vector<std::string> not_written = WriteUnitOutputs(options, unit);
+  std::vector<std::string> not_written = WriteUnitOutputs(options, unit);
+  if (!options.record_file.empty()) {
+    if (std::string why = recording.Write(options.record_file, options, unit); !why.empty()) {
+      not_written.push_back(std::move(why));
+    }
+  }
   for (const std::string& problem : not_written) {
     std::cerr << "multitone: " << problem << '\n';
     if (status == 0) status = 1;

@@ -1,0 +1,83 @@
+#include "app/run_recording.h"
+
+#include <chrono>
+
+#include "app/replay_analyzer.h"
+#include "common/run_error.h"
+#include "link/visa_address.h"
+#include "output/atomic_write.h"
+#include "output/result_json.h"
+#include "recording/record_file.h"
+#include "recording/recording_transport.h"
+
+namespace multitone {
+
+RunRecording::RunRecording() : operations_(std::make_shared<std::vector<LinkOperation>>()) {}
+
+AnalyzerFactory RunRecording::Factory(const ProgramOptions& options, std::shared_ptr<EmbeddedAnalyzer>* embedded) {
+  auto opened = std::make_shared<std::chrono::steady_clock::time_point>();
+  auto operations = operations_;
+  AnalyzerFactory inner = MakeAnalyzerFactory(options, embedded, [operations, opened](std::unique_ptr<Transport> transport) {
+    return MakeRecordingTransport(std::move(transport), operations, *opened);
+  });
+  return [inner, operations, opened]() -> std::unique_ptr<AnalyzerLink> {
+    *opened = std::chrono::steady_clock::now();
+    try {
+      return inner();
+    } catch (const RunError& error) {
+      LinkOperation open;
+      open.call = LinkCall::Open;
+      open.took_us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - *opened)
+                         .count();
+      open.error = RecordedError{static_cast<int>(error.Number()), error.Description()};
+      operations->push_back(std::move(open));
+      throw;
+    }
+  };
+}
+
+LinkRecord RunRecording::Record(const ProgramOptions& options, const UnitResult& unit) const {
+  LinkRecord record;
+  RecordHeader& header = record.header;
+  header.program_version = unit.program_version;
+  header.run_id = unit.run_id;
+  header.started_at = IsoTimeUtc(unit.started_at);
+  header.analyzer = options.analyzer.empty() ? "sim" : options.analyzer;
+  header.transport = TransportOf(options.analyzer);
+  header.options.emplace_back("timeout_ms", std::to_string(options.timeout_ms));
+  const std::pair<const char*, const std::string*> named[] = {
+      {"serial", &unit.serial},           {"station", &options.station},
+      {"operator", &options.operator_name}, {"limits", &options.limits_file},
+      {"json", &options.json_file},       {"junit", &options.junit_file},
+      {"report", &options.report_file},   {"results", &options.results},
+  };
+  for (const auto& [name, value] : named) {
+    if (!value->empty()) header.options.emplace_back(name, *value);
+  }
+  if (options.replay_timing) header.options.emplace_back("replay_timing", "true");
+  if (unit.limits) {
+    header.limits_file = unit.limits->file;
+    header.limits_sha256 = unit.limits->sha256;
+  }
+  record.operations = *operations_;
+  return record;
+}
+
+std::string RunRecording::Write(const std::string& path, const ProgramOptions& options, const UnitResult& unit) const {
+  return WriteFileAtomically(path, EncodeRecord(Record(options, unit)));
+}
+
+std::string TransportOf(const std::string& address) {
+  if (EmbeddedAnalyzer::Serves(address)) return "sim";
+  if (IsReplayAddress(address)) return "replay";
+  if (LooksLikeVisaAddress(address)) {
+    try {
+      return ParseVisaAddress(address).kind == VisaAddress::Kind::Socket ? "tcp" : "vxi11";
+    } catch (const RunError&) {
+      return "unknown";
+    }
+  }
+  return address.rfind("tcp://", 0) == 0 ? "tcp" : "unknown";
+}
+
+}  // namespace multitone

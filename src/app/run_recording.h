@@ -1,0 +1,37 @@
+#pragma once
+// --record FILE: the run's analyzer exchange, every operation as it happened,
+// kept in a record file (recording/record_file.h) that --analyzer
+// replay:FILE answers a later run from.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/analyzer_factory.h"
+#include "recording/link_record.h"
+#include "verdict/unit_result.h"
+
+namespace multitone {
+
+class RunRecording {
+ public:
+  RunRecording();
+
+  // The run's factory (as MakeAnalyzerFactory) with every operation of every
+  // link it opens recorded, and a link that cannot be opened recorded as a
+  // failed "open".
+  AnalyzerFactory Factory(const ProgramOptions& options, std::shared_ptr<EmbeddedAnalyzer>* embedded);
+
+  // The record so far, under a header that names the run and its options.
+  LinkRecord Record(const ProgramOptions& options, const UnitResult& unit) const;
+
+  // Writes the record to `path` whole or not at all; empty on success, else why.
+  std::string Write(const std::string& path, const ProgramOptions& options, const UnitResult& unit) const;
+
+ private:
+  std::shared_ptr<std::vector<LinkOperation>> operations_;
+};
+
+// The kind of transport an address reaches: "sim", "replay", "vxi11" or "tcp".
+std::string TransportOf(const std::string& address);
+
+}  // namespace multitone
