@@ -50,6 +50,9 @@ struct RecordHeader {
   std::vector<std::pair<std::string, std::string>> options;
   std::string limits_file;     // empty without limits
   std::string limits_sha256;
+  // Set by whoever changed a reply by hand: the commands that carry results
+  // back to the analyzer may then differ from the recorded ones on replay.
+  bool edited = false;
 };
 
 struct LinkRecord {

@@ -191,6 +191,10 @@ RecordHeader DecodeHeader(const Json& line) {
   } else if (!limits.is_null()) {
     Fail(1, "\"limits\" is neither an object nor null");
   }
+  if (line.contains("edited")) {
+    if (!line["edited"].is_boolean()) Fail(1, "\"edited\" is neither true nor false");
+    header.edited = line["edited"].get<bool>();
+  }
   return header;
 }
 
@@ -219,6 +223,7 @@ std::string EncodeRecord(const LinkRecord& record) {
     limits["sha256"] = header.limits_sha256;
     first["limits"] = std::move(limits);
   }
+  if (header.edited) first["edited"] = true;
   std::string out = first.dump() + '\n';
   for (std::size_t i = 0; i < record.operations.size(); ++i) {
     out += EncodeOperation(record.operations[i], i + 1).dump();

@@ -3,7 +3,8 @@
 //
 //   line 1     the header: {"record": "multitone-link-record", "version": 1,
 //              program_version, run_id, started_at, analyzer, transport,
-//              options {name: value}, limits {file, sha256} or null}
+//              options {name: value}, limits {file, sha256} or null,
+//              and "edited": true once a reply was changed by hand}
 //   then       one line per operation, in order: {"op": 1, "call":
 //              "initialize"|"write"|"read"|"read_block"|"close"|"open",
 //              "t_us", "took_us", "text", "reply", "values", "block_base64",

@@ -5,6 +5,9 @@
 // Anything else (another call, another text, an operation past the record's
 // end) fails with RunError 440 naming the operation's number, what was
 // recorded and what was sent, so a change in the run's traffic shows at once.
+// In a record marked as edited (a reply changed by hand), a command that is
+// not a query (no read follows it in the record) may differ: it carries the
+// figures the changed reply leads to.
 //
 // With `keep_timing`, each operation ends no earlier than it ended in the
 // recorded run, counted from the replay's start; otherwise at once.
