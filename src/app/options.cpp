@@ -34,7 +34,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "(PASS or MARGINAL), 1 the run failed (one line \"error N: Step: what went wrong\" on\n"
       "stderr), 2 bad command line, limits file or serial, 3 FAIL.\n"
       "Other commands: multitone COMMAND --help, for COMMAND in: serve, history, stats,\n"
-      "limits, sync.",
+      "limits, sync, record.",
       "multitone");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
