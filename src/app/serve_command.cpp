@@ -14,6 +14,7 @@
 
 #include "app/analyzer_factory.h"
 #include "app/embedded_analyzer.h"
+#include "app/replay_analyzer.h"
 #include "server/access_rules.h"
 #include "server/listen_address.h"
 #include "server/run_history.h"
@@ -127,7 +128,8 @@ int ServeCommand(int argc, const char* const* argv) {
   run_options.timeout_ms = options.timeout_ms;
   setup.create_analyzer = MakeAnalyzerFactory(run_options);
   setup.analyzer = options.analyzer;
-  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer);
+  // A replayed run measures nothing: marked as the simulator's are.
+  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer) || IsReplayAddress(options.analyzer);
   setup.station = options.station.empty() ? HostName() : options.station;
   const std::string station_name = setup.station;
 
