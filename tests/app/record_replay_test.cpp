@@ -78,11 +78,19 @@ TEST(RecordReplay, AStalledAnalyzerReplaysToTheSameTimeout) {
   std::optional<RecordedRun> live;
   {
     LoopbackServer silent([](ServerConnection& c) { c.WaitForClientClose(std::chrono::seconds(20)); });
-    live = RunRecorded(silent.Address(), folder.Path("stall-live"), {"--timeout", "300"});
+    live = RunRecorded(silent.Address(), folder.Path("stall-live"), {"--timeout", "1500"});
   }
   ASSERT_EQ(live->result.exit_code, 1);
   EXPECT_THAT(live->result.err, ::testing::HasSubstr("error 440: ConfigureAnalyzer:"));
   ExpectSameRun(*live, RunRecorded("replay:" + live->record_file, folder.Path("stall-replayed"), {}));
+
+  // With the recorded delays the replay cannot fail before the recorded
+  // timeout has run out (a lower bound only: a busy machine is slower).
+  const auto started = std::chrono::steady_clock::now();
+  const RecordedRun timed =
+      RunRecorded("replay:" + live->record_file, folder.Path("stall-timed"), {"--replay-timing"});
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+  ExpectSameRun(*live, timed);
 }
 
 TEST(RecordReplay, AnEditedReplyReplaysToTheEditedFigure) {
