@@ -32,6 +32,8 @@ LinkRecord EveryKindOfOperation() {
   LinkOperation read = Operation(LinkCall::Read, "", 20);
   read.reply = std::string("\xfe\x00V\r\"\\ caf\xc3\xa9", 13);
   record.operations.push_back(read);
+  read.reply = std::string("FLAT \x01\t\r\x7f", 10);  // ASCII, control characters too
+  record.operations.push_back(read);
   LinkOperation block = Operation(LinkCall::ReadBlock, "trac:load:fft_ay?", 30);
   block.block = {0.0f, -0.0f, std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::max(),
                  -1.5e-30f, 0.1936822f};
@@ -55,7 +57,7 @@ TEST(RecordFile, KeepsEveryOperationBitForBit) {
     EXPECT_EQ(read.operations[i].start_us, written.operations[i].start_us);
   }
   // -0.0 and 0.0 compare equal as floats; the record keeps the sign bit.
-  EXPECT_TRUE(std::signbit(read.operations[3].block[1]));
+  EXPECT_TRUE(std::signbit(read.operations[4].block[1]));
 }
 
 TEST(RecordFile, RefusesEveryRecordCutShort) {
@@ -82,11 +84,11 @@ TEST(RecordFile, RefusesACorruptRecordSayingWhere) {
       {edit("\"record\":\"multitone-link-record\"", "\"record\":\"other\""), "line 1: not a multitone link record"},
       {edit("{\"op\":2,", "{\"op\":3,"), "line 3: operation 2 expected"},
       {edit("\"call\":\"write\"", "\"call\":\"erase\""), "line 3: unknown call \"erase\""},
-      {edit("\"values\":6", "\"values\":5"), "line 5: a block of 5 values holds 24 bytes"},
-      {edit("\"block_base64\":\"", "\"block_base64\":\"*"), "line 5: \"block_base64\" is not base64"},
-      {edit("AAAAAAAAAIAB", "AAAAAAAAwH8B"), "line 5: block value 1 is not finite"},
-      {edit("\"number\":440", "\"number\":441"), "line 6: unknown error number 441"},
-      {edit("\"operations\":5", "\"operations\":4"), "the end line counts 4 operations, the record holds 5"},
+      {edit("\"values\":6", "\"values\":5"), "line 6: a block of 5 values holds 24 bytes"},
+      {edit("\"block_base64\":\"", "\"block_base64\":\"*"), "line 6: \"block_base64\" is not base64"},
+      {edit("AAAAAAAAAIAB", "AAAAAAAAwH8B"), "line 6: block value 1 is not finite"},
+      {edit("\"number\":440", "\"number\":441"), "line 7: unknown error number 441"},
+      {edit("\"operations\":6", "\"operations\":5"), "the end line counts 5 operations, the record holds 6"},
       {whole + "{}\n", "a line after the end line"},
       {edit("\"t_us\":10,", "\"t_us\":-10,"), "line 3: \"t_us\" is not a whole number"},
   };
