@@ -59,6 +59,11 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
   app.add_flag("--realtime", options.realtime,
                "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
 
+  app.add_option("--replay", options.replay_file,
+                 "Serve a record of a run (multitone --record FILE) instead of the simulated analyzer: "
+                 "each client gets the recorded answers, and a command other than the recorded one "
+                 "drops the connection (TCP only)")
+      ->type_name("FILE");
   app.set_version_flag("--version", std::string("analyzer-sim ") + MULTITONE_VERSION);
 
   try {
@@ -74,6 +79,9 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
       options.device = sim::ParseDeviceOptions(device_text);
     } catch (const std::invalid_argument& error) {
       throw CLI::ValidationError(error.what());
+    }
+    if (!options.replay_file.empty() && (options.vxi11 || app.count("--screen") > 0 || options.realtime)) {
+      throw CLI::ValidationError("--replay", "serves the record over TCP only: not with --vxi11, --screen or --realtime");
     }
     if (app.count("--screen") > 0) {
       if (const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {

@@ -15,6 +15,7 @@ struct ServerOptions {
   std::string screen_svg;      // rewritten whenever the display changes
   bool realtime = false;       // an acquisition takes as long as a real one
   bool vxi11 = false;          // also serve VXI-11, registered with the port mapper
+  std::string replay_file;     // --replay: serve this record instead of the simulated analyzer
 };
 
 // Parses argv into `options`. Returns an exit status when the program should
