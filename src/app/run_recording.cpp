@@ -21,6 +21,7 @@ AnalyzerFactory RunRecording::Factory(const ProgramOptions& options, std::shared
     return MakeRecordingTransport(std::move(transport), operations, *opened);
   });
   return [inner, operations, opened]() -> std::unique_ptr<AnalyzerLink> {
+    operations->clear();
     *opened = std::chrono::steady_clock::now();
     try {
       return inner();

@@ -16,9 +16,10 @@ class RunRecording {
  public:
   RunRecording();
 
-  // The run's factory (as MakeAnalyzerFactory) with every operation of every
+  // The run's factory (as MakeAnalyzerFactory) with every operation of the
   // link it opens recorded, and a link that cannot be opened recorded as a
-  // failed "open".
+  // failed "open". Each link it opens starts a new record: one run, one link
+  // (the station's runs follow one another on one thread).
   AnalyzerFactory Factory(const ProgramOptions& options, std::shared_ptr<EmbeddedAnalyzer>* embedded);
 
   // The record so far, under a header that names the run and its options.

@@ -14,7 +14,9 @@
 
 #include "app/analyzer_factory.h"
 #include "app/embedded_analyzer.h"
+#include "app/kept_records_history.h"
 #include "app/replay_analyzer.h"
+#include "app/run_recording.h"
 #include "server/access_rules.h"
 #include "server/listen_address.h"
 #include "server/run_history.h"
@@ -36,6 +38,7 @@ struct ServeOptions {
   std::string listen = "127.0.0.1:8080";
   std::string token;
   int timeout_ms = 20000;
+  std::string record_folder;  // --record DIR: a record per run
 };
 
 int Usage(const std::string& message) {
@@ -85,6 +88,10 @@ int ServeCommand(int argc, const char* const* argv) {
       ->type_name("PATH");
   app.add_option("--station", options.station, "This station's name (default: the host name)")
       ->type_name("NAME");
+  app.add_option("--record", options.record_folder,
+                 "Keep each run's analyzer exchange as DIR/RUN_ID.jsonl (see multitone --record)")
+      ->type_name("DIR")
+      ->check(CLI::ExistingDirectory);
   app.add_option("--listen", options.listen, "Where the page and the API listen")
       ->type_name("HOST:PORT")
       ->capture_default_str();
@@ -126,7 +133,9 @@ int ServeCommand(int argc, const char* const* argv) {
   ProgramOptions run_options;
   run_options.analyzer = options.analyzer;
   run_options.timeout_ms = options.timeout_ms;
-  setup.create_analyzer = MakeAnalyzerFactory(run_options);
+  auto recording = std::make_shared<RunRecording>();
+  setup.create_analyzer = options.record_folder.empty() ? MakeAnalyzerFactory(run_options)
+                                                        : recording->Factory(run_options, nullptr);
   setup.analyzer = options.analyzer;
   // A replayed run measures nothing: marked as the simulator's are.
   setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer) || IsReplayAddress(options.analyzer);
@@ -142,8 +151,11 @@ int ServeCommand(int argc, const char* const* argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   server::ServerConfig config{*listen, options.token};
-  server::StationServer station(config, std::move(setup), MakeHistory(options, station_name),
-                                std::cout);
+  std::unique_ptr<server::RunHistory> history = MakeHistory(options, station_name);
+  if (!options.record_folder.empty()) {
+    history = std::make_unique<KeptRecordsHistory>(std::move(history), recording, options.record_folder, run_options);
+  }
+  server::StationServer station(config, std::move(setup), std::move(history), std::cout);
   int port = 0;
   try {
     port = station.Bind();
