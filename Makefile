@@ -7,7 +7,7 @@ JOBS      ?= $(shell nproc)
 ARGS      ?=
 QUIET     := MAKEFLAGS=--no-print-directory
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test bench fuzz deb clean
 
 all: build
 
@@ -40,5 +40,9 @@ FUZZ_ARGS ?=
 fuzz: deps
 	scripts/fuzz $(FUZZ_ARGS)
 
+# The Debian package, from a Release tree in build-deb/ (scripts/package).
+deb:
+	@scripts/package
+
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) build-deb

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "app/embedded_analyzer.h"
-#include "output/atomic_write.h"
+#include "common/durable_file.h"
 #include "recording/record_file.h"
 #include "recording/recording_transport.h"
 #include "recording/replay_transport.h"
@@ -90,7 +90,7 @@ void WriteRecordDurably(benchmark::State& state) {
   const std::string path =
       (std::filesystem::temp_directory_path() / ("record_benchmark_" + std::to_string(::getpid()) + ".jsonl")).string();
   for (auto _ : state) {
-    if (!WriteFileAtomically(path, text).empty()) state.SkipWithError("cannot write the record");
+    if (!WriteFileDurably(path, text).empty()) state.SkipWithError("cannot write the record");
   }
   std::filesystem::remove(path);
 }

@@ -1,6 +1,6 @@
 #include "app/analyzer_factory.h"
 
-#include <iostream>
+#include <ostream>
 
 #include "app/replay_analyzer.h"
 #include "common/run_error.h"
@@ -10,18 +10,16 @@
 
 namespace multitone {
 
-AnalyzerFactory MakeAnalyzerFactory(const ProgramOptions& options,
-                                    std::shared_ptr<EmbeddedAnalyzer>* embedded, TransportWrap wrap) {
-  const std::string address = options.analyzer;
-  const std::chrono::milliseconds timeout(options.timeout_ms);
-  std::ostream* trace = options.trace ? &std::cerr : nullptr;
+AnalyzerFactory MakeAnalyzerFactory(const std::string& address, std::chrono::milliseconds timeout,
+                                    std::ostream* trace, std::shared_ptr<EmbeddedAnalyzer>* embedded,
+                                    TransportWrap wrap, bool replay_timing) {
   if (!wrap) wrap = [](std::unique_ptr<Transport> transport) { return transport; };
   if (EmbeddedAnalyzer::Serves(address)) {
     return MakeEmbeddedAnalyzerFactory(address, timeout, trace, embedded, wrap);
   }
   // ---- replay:FILE, a recorded run answers (one row of its own) ----
   if (IsReplayAddress(address)) {
-    return [address, replay_timing = options.replay_timing, trace, wrap]() -> std::unique_ptr<AnalyzerLink> {
+    return [address, replay_timing, trace, wrap]() -> std::unique_ptr<AnalyzerLink> {
       return std::make_unique<AnalyzerLink>(wrap(OpenReplayTransport(address, replay_timing)), trace);
     };
   }

@@ -6,7 +6,7 @@
 
 #include "common/run_error.h"
 #include "link/stream_transport.h"
-#include "sim/atomic_file.h"
+#include "common/durable_file.h"
 #include "sim/screen_svg.h"
 #include "sim/screen_text.h"
 #include "sim/simulated_analyzer.h"
@@ -84,7 +84,7 @@ std::string EmbeddedAnalyzer::ScreenText() const { return sim::ScreenText(analyz
 std::string EmbeddedAnalyzer::ScreenSvg() const { return sim::ScreenSvg(analyzer_->GetInstrument().State()); }
 
 std::string EmbeddedAnalyzer::WriteScreenSvg(const std::string& path) const {
-  return sim::WriteFileAtomically(path, ScreenSvg());
+  return WriteFileDurably(path, ScreenSvg());
 }
 
 AnalyzerFactory MakeEmbeddedAnalyzerFactory(

@@ -1,6 +1,5 @@
 #include "app/kept_records_history.h"
 
-#include <stdexcept>
 
 namespace multitone {
 
@@ -10,13 +9,13 @@ KeptRecordsHistory::KeptRecordsHistory(std::unique_ptr<server::RunHistory> inner
     : inner_(std::move(inner)), recording_(std::move(recording)), folder_(std::move(folder)),
       options_(std::move(options)) {}
 
-void KeptRecordsHistory::Record(const UnitResult& unit, const server::RunSummary& summary) {
+std::string KeptRecordsHistory::Keep(const UnitResult& unit) {
   // The run id is a UUID the station made: safe as a file name.
   const std::string path = folder_ + "/" + unit.run_id + ".jsonl";
   if (const std::string why = recording_->Write(path, options_, unit); !why.empty()) {
-    throw std::runtime_error("record not written: " + why);
+    return "record not written: " + why;
   }
-  inner_->Record(unit, summary);
+  return inner_->Keep(unit);
 }
 
 }  // namespace multitone

@@ -16,6 +16,9 @@
 int main(int argc, char** argv) {
   // A peer that closes the connection must show as an error, never kill us.
   std::signal(SIGPIPE, SIG_IGN);
+  // A file size limit reached while writing a result must show as a write
+  // error (EFBIG), so the unit is an ERROR, never kill us mid-finish.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   if (argc > 1) {
     for (const multitone::Subcommand& command : multitone::Subcommands()) {

@@ -4,10 +4,12 @@
 #include <iostream>
 
 #include "app/embedded_analyzer.h"
+#include "app/output_names.h"
 #include "app/replay_analyzer.h"
+#include "app/station_options.h"
 #include "app/usage_error.h"
 #include "app/whole_number_check.h"
-#include "sim/atomic_file.h"
+#include "common/durable_file.h"
 #include "sim/device_options.h"
 
 namespace multitone {
@@ -18,7 +20,7 @@ std::string ScreenProblem(const ProgramOptions& options) {
   if (!EmbeddedAnalyzer::Serves(options.analyzer)) {
     return "--screen needs the simulated analyzer (--analyzer sim); a real analyzer shows its own display";
   }
-  const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg);
+  const std::string why = WhyFileCannotBeWritten(options.screen_svg);
   return why.empty() ? "" : "--screen: " + why;
 }
 
@@ -33,8 +35,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "results back into the analyzer; with --limits it judges the unit. Exit status: 0 done\n"
       "(PASS or MARGINAL), 1 the run failed (one line \"error N: Step: what went wrong\" on\n"
       "stderr), 2 bad command line, limits file or serial, 3 FAIL.\n"
-      "Other commands: multitone COMMAND --help, for COMMAND in: serve, history, stats,\n"
-      "limits, sync, record.",
+      "Other commands: multitone COMMAND --help, for COMMAND in: serve, config, history,\n"
+      "stats, limits, sync, record.",
       "multitone");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
@@ -85,6 +87,19 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       ->type_name("FILE");
   app.add_flag("--replay-timing", options.replay_timing,
                "With --analyzer replay:FILE: keep the recorded delays instead of answering at once");
+  app.add_option("--prompt", options.prompt,
+                 "With --serial -: what the operator is asked before the serial is read")
+      ->type_name("TEXT");
+  app.add_option("--json-dir", options.json_folder,
+                 "Without --json: write the result document to SERIAL-TIME.json in this folder")
+      ->type_name("DIR");
+  app.add_option("--junit-dir", options.junit_folder,
+                 "Without --junit: write JUnit XML to SERIAL-TIME.xml in this folder")
+      ->type_name("DIR");
+  app.add_option("--report-dir", options.report_folder,
+                 "Without --report: write the HTML page to SERIAL-TIME.html in this folder")
+      ->type_name("DIR");
+  AddConfigOption(app, options.config);
   app.set_version_flag("--version", std::string("multitone ") + MULTITONE_VERSION);
   app.footer("The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
              sim::DeviceOptionsHelp());
@@ -100,24 +115,39 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   } catch (const CLI::ParseError& error) {
     return UsageError(error.what(), std::cerr);
   }
+  try {
+    ApplyStationFile(app, options.config);
+  } catch (const StationFileError& error) {
+    std::cerr << "multitone: " << error.what() << '\n';
+    return kUsageErrorStatus;
+  }
   if (app.count("--screen") > 0) {
     if (const std::string problem = ScreenProblem(options); !problem.empty()) {
       return UsageError(problem, std::cerr);
+    }
+  }
+  for (const auto* folder : {&options.json_folder, &options.junit_folder, &options.report_folder}) {
+    if (folder->empty()) continue;
+    if (const std::string problem = FolderProblem(*folder); !problem.empty()) {
+      return UsageError("result folder " + problem, std::cerr);
     }
   }
   if (options.replay_timing && !IsReplayAddress(options.analyzer)) {
     return UsageError("--replay-timing needs --analyzer replay:FILE", std::cerr);
   }
   if (app.count("--record") > 0) {
-    if (const std::string why = sim::WhyFileCannotBeWritten(options.record_file); !why.empty()) {
+    if (const std::string why = WhyFileCannotBeWritten(options.record_file); !why.empty()) {
       return UsageError("--record: " + why, std::cerr);
     }
   }
   options.analyzer_given = app.count("--analyzer") > 0;
+  options.station_given = app.count("--station") > 0;
+  options.serial_given = app.count("--serial") > 0;
   // A station must never pass units on the simulator by mistake: everything
   // that records or judges a unit needs the analyzer named explicitly.
   if (!options.analyzer_given) {
-    for (const char* name : {"--limits", "--serial", "--json", "--junit", "--report"}) {
+    for (const char* name : {"--limits", "--serial", "--json", "--junit", "--report", "--json-dir",
+                             "--junit-dir", "--report-dir"}) {
       if (app.count(name) > 0) {
         return UsageError(std::string(name) +
                               " needs an explicit --analyzer (sim:... for the simulated analyzer)",

@@ -4,25 +4,40 @@
 #include <memory>
 #include <vector>
 
-#include "app/analyzer_factory.h"
+#include "app/embedded_analyzer.h"
 #include "app/progress_line.h"
-#include "app/replay_analyzer.h"
 #include "app/run_recording.h"
+#include "app/station_setup.h"
 #include "app/unit_outputs.h"
+#include "common/durable_file.h"
 #include "output/verdict_line.h"
-#include "station/serial_number.h"
-#include "station/test_unit.h"
+#include "station/finish_unit.h"
+#include "station/unit_run.h"
+#include "station/unit_names.h"
 #include "store/store_unit.h"
 
 namespace multitone {
 namespace {
 
-// --serial -: one line from standard input, as a barcode scanner types it.
-std::string ReadSerial(const std::string& serial) {
-  if (serial != "-") return serial;
+// A serial is at most 64 characters: a longer line is refused without
+// reading on (standard input may be a device that never ends).
+constexpr std::size_t kLongestSerialLine = 256;
+
+// --serial -: one line from standard input, as a barcode scanner types it,
+// after the station's prompt. Empty with `too_long` set when the line is
+// longer than any serial.
+std::string ReadSerialLine(const std::string& prompt, bool& too_long) {
+  if (!prompt.empty()) std::cerr << prompt << ' ' << std::flush;
   std::string line;
-  std::getline(std::cin, line);
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  too_long = false;
+  for (int c = std::cin.get(); c != EOF && c != '\n'; c = std::cin.get()) {
+    if (line.size() == kLongestSerialLine) {
+      too_long = true;
+      return {};
+    }
+    line += static_cast<char>(c);
+  }
+  while (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
 
@@ -37,99 +52,111 @@ int ExitStatus(Verdict verdict) {
   return 1;
 }
 
+int Refuse(const std::string& why) {
+  std::cerr << "multitone: " << why << '\n';
+  return 2;
+}
+
 }  // namespace
 
 int RunProgram(const ProgramOptions& options) {
-  StationSetup setup;
-  if (!options.limits_file.empty()) {
-    try {
-      setup.limits = LoadLimits(options.limits_file);
-    } catch (const LimitsError& error) {
-      std::cerr << "multitone: " << error.what() << '\n';
-      return 2;
-    }
-  }
+  // Everything the run needs is checked before the analyzer is touched: a
+  // unit must never be measured only to find that its result has nowhere
+  // to go.
+  if (const std::string why = UnitOutputProblem(options); !why.empty()) return Refuse(why);
   const RunStorage storage{options.results, options.spool};
   if (!options.results.empty()) {
-    if (const std::string wrong = CheckResultsUrl(options.results); !wrong.empty()) {
-      std::cerr << "multitone: " << wrong << '\n';
-      return 2;
-    }
-  }
-  const bool has_serial = !options.serial.empty();
-  const std::string serial = ReadSerial(options.serial);
-  if (has_serial) {
-    const std::string pattern = setup.limits ? setup.limits->limits.serial_pattern : "";
-    if (const auto problem = SerialProblem(serial, pattern)) {
-      std::cerr << "multitone: --serial: " << *problem << '\n';
-      return 2;
-    }
+    if (const std::string why = CheckResultsUrl(options.results); !why.empty()) return Refuse(why);
   }
 
+  StationChoices choices;
+  choices.analyzer = options.analyzer;
+  choices.timeout = std::chrono::milliseconds(options.timeout_ms);
+  choices.trace = options.trace ? &std::cerr : nullptr;
+  choices.limits_file = options.limits_file;
+  choices.station = options.station;
+  choices.station_given = options.station_given;
+  choices.operator_name = options.operator_name;
+  choices.replay_timing = options.replay_timing;
+  // --record: every operation of the run kept, from the link's first.
+  RunRecording recording;
+  if (!options.record_file.empty()) choices.wrap = recording.Wrap();
+  StationSetup setup;
   // Built by the run's first operation; kept to show its display afterwards.
   std::shared_ptr<EmbeddedAnalyzer> embedded;
-  RunRecording recording;
-  setup.create_analyzer = options.record_file.empty() ? MakeAnalyzerFactory(options, &embedded)
-                                                      : recording.Factory(options, &embedded);
-  setup.analyzer = options.analyzer.empty() ? "sim" : options.analyzer;
-  // A replayed unit was not measured now: it is marked as the simulator's are.
-  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer) || IsReplayAddress(options.analyzer);
-  setup.station = options.station.empty() ? HostName() : options.station;
-  setup.operator_name = options.operator_name;
+  if (const std::string why = BuildStationSetup(choices, setup, &embedded); !why.empty()) return Refuse(why);
+  if (!options.record_file.empty()) setup.create_analyzer = recording.Around(setup.create_analyzer);
+
+  std::string serial = options.serial;
+  if (serial == "-") {
+    bool too_long = false;
+    serial = ReadSerialLine(options.prompt, too_long);
+    if (too_long) return Refuse("--serial: the line on standard input is longer than any serial number");
+  }
+  // A judged unit is always named; a name given is always checked, against
+  // the limits' serial_pattern too.
+  if (setup.limits && !options.serial_given) {
+    return Refuse("--limits needs the unit's --serial (\"-\": one line from standard input)");
+  }
+  if (options.serial_given) {
+    const std::string pattern = setup.limits ? setup.limits->limits.serial_pattern : "";
+    if (const auto problem = SerialProblem(serial, pattern)) return Refuse("--serial: " + *problem);
+  }
 
   UnitResult unit;
   {
     ProgressLine progress(!options.quiet && !options.trace);
-    unit = TestUnit(setup, serial, [&](std::size_t index, std::size_t count, std::string_view step) {
+    unit = RunUnit(setup, serial, [&](std::size_t index, std::size_t count, std::string_view step) {
       progress.Show(index, count, step);
     });
   }
   if (unit.results.error) std::cerr << unit.results.error->Line() << '\n';
 
-  int status = ExitStatus(unit.judgement.verdict);
-  const bool json_on_stdout = options.json_file == "-";
-  if (embedded) {
-    if (unit.results.complete && !json_on_stdout) {
-      std::cout << "Simulated analyzer ("
-                << (options.analyzer.empty() ? "no --analyzer given" : "--analyzer " + options.analyzer)
-                << ")\n"
-                << embedded->ScreenText();
-    }
-    if (!options.screen_svg.empty()) {
-      if (const std::string why = embedded->WriteScreenSvg(options.screen_svg); !why.empty()) {
-        std::cerr << "multitone: cannot write the screen: " << why << '\n';
-        if (status == 0) status = 1;
-      }
-    }
+  // Whenever standard output carries a document, the screen and the
+  // verdict line go to standard error.
+  std::ostream& show = DocumentOnStdout(options) ? std::cerr : std::cout;
+  std::vector<UnitSink> sinks;
+  bool stored = false;
+  if (embedded && !options.screen_svg.empty()) {
+    sinks.push_back({UnitSink::Kind::Keeps, "result not written", false,
+                     [&](const UnitResult&) { return embedded->WriteScreenSvg(options.screen_svg); }});
   }
-  std::vector<std::string> not_written = WriteUnitOutputs(options, unit);
   if (!options.record_file.empty()) {
-    if (std::string why = recording.Write(options.record_file, options, unit); !why.empty()) {
-      not_written.push_back(std::move(why));
-    }
+    sinks.push_back({UnitSink::Kind::Keeps, "result not written", !WritesThrough(options.record_file),
+                     [&](const UnitResult& u) { return recording.Write(options.record_file, options, u); }});
   }
-  for (const std::string& problem : not_written) {
-    std::cerr << "multitone: " << problem << '\n';
-    if (status == 0) status = 1;
+  for (UnitSink& sink : UnitOutputSinks(options, unit)) sinks.push_back(std::move(sink));
+  if (!options.results.empty()) {
+    // Kept before the verdict is shown: a result that cannot be stored is no PASS.
+    sinks.push_back({UnitSink::Kind::Keeps, "result not stored", false, [&](const UnitResult& u) {
+                       std::string why = KeepUnit(storage, u);
+                       stored = why.empty();
+                       return why;
+                     }});
   }
-  // Kept before the verdict is shown: a result that cannot be stored is no PASS.
-  std::string not_stored;
-  if (!options.results.empty()) not_stored = KeepUnit(storage, unit);
-  if (!not_stored.empty()) {
-    std::cerr << "multitone: the result was not stored: " << not_stored << '\n';
-    if (status == 0) status = 1;
+  if (embedded) {
+    sinks.push_back({UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+                       if (!u.results.complete) return std::string();
+                       show << "Simulated analyzer ("
+                            << (options.analyzer.empty() ? "no --analyzer given" : "--analyzer " + options.analyzer)
+                            << ")\n"
+                            << embedded->ScreenText();
+                       return std::string();
+                     }});
   }
   if (setup.limits) {
-    const bool passed = unit.judgement.verdict == Verdict::Pass || unit.judgement.verdict == Verdict::Marginal;
-    // A pass whose record is missing is no pass: the line says so, as the
-    // exit status does.
-    std::string line = VerdictLine(unit);
-    if (passed && !not_stored.empty()) line = "ERROR " + unit.serial + ": result not stored";
-    if (passed && !not_written.empty()) line = "ERROR " + unit.serial + ": result not written";
-    (json_on_stdout ? std::cerr : std::cout) << line << std::endl;
+    sinks.push_back({UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+                       show << VerdictLine(u) << std::endl;
+                       return std::string();
+                     }});
   }
+  const std::vector<std::string> problems = FinishUnit(unit, sinks);
+  for (const std::string& problem : problems) std::cerr << "multitone: " << problem << '\n';
+
+  int status = ExitStatus(unit.judgement.verdict);
+  if (!problems.empty() && status == 0) status = 1;
   // The verdict does not wait for the server.
-  if (!options.results.empty() && not_stored.empty()) {
+  if (stored) {
     if (const std::string local = ForwardKeptRuns(storage); !local.empty()) {
       std::cerr << "multitone: " << local << '\n';
     }

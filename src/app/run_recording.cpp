@@ -3,24 +3,27 @@
 #include <chrono>
 
 #include "app/replay_analyzer.h"
+#include "common/durable_file.h"
+#include "common/iso_time.h"
 #include "common/run_error.h"
 #include "link/visa_address.h"
-#include "output/atomic_write.h"
-#include "output/result_json.h"
 #include "recording/record_file.h"
 #include "recording/recording_transport.h"
 
 namespace multitone {
 
-RunRecording::RunRecording() : operations_(std::make_shared<std::vector<LinkOperation>>()) {}
+RunRecording::RunRecording()
+    : operations_(std::make_shared<std::vector<LinkOperation>>()),
+      opened_(std::make_shared<std::chrono::steady_clock::time_point>()) {}
 
-AnalyzerFactory RunRecording::Factory(const ProgramOptions& options, std::shared_ptr<EmbeddedAnalyzer>* embedded) {
-  auto opened = std::make_shared<std::chrono::steady_clock::time_point>();
-  auto operations = operations_;
-  AnalyzerFactory inner = MakeAnalyzerFactory(options, embedded, [operations, opened](std::unique_ptr<Transport> transport) {
+TransportWrap RunRecording::Wrap() const {
+  return [operations = operations_, opened = opened_](std::unique_ptr<Transport> transport) {
     return MakeRecordingTransport(std::move(transport), operations, *opened);
-  });
-  return [inner, operations, opened]() -> std::unique_ptr<AnalyzerLink> {
+  };
+}
+
+AnalyzerFactory RunRecording::Around(AnalyzerFactory factory) const {
+  return [inner = std::move(factory), operations = operations_, opened = opened_]() -> std::unique_ptr<AnalyzerLink> {
     operations->clear();
     *opened = std::chrono::steady_clock::now();
     try {
@@ -65,7 +68,7 @@ LinkRecord RunRecording::Record(const ProgramOptions& options, const UnitResult&
 }
 
 std::string RunRecording::Write(const std::string& path, const ProgramOptions& options, const UnitResult& unit) const {
-  return WriteFileAtomically(path, EncodeRecord(Record(options, unit)));
+  return WriteFileDurably(path, EncodeRecord(Record(options, unit)));
 }
 
 std::string TransportOf(const std::string& address) {

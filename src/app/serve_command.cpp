@@ -12,19 +12,17 @@
 #include <memory>
 #include <thread>
 
-#include "app/analyzer_factory.h"
-#include "app/embedded_analyzer.h"
 #include "app/kept_records_history.h"
-#include "app/replay_analyzer.h"
 #include "app/run_recording.h"
+#include "app/station_options.h"
+#include "app/station_setup.h"
+#include "app/token_file.h"
 #include "server/access_rules.h"
 #include "server/listen_address.h"
 #include "server/run_history.h"
 #include "server/store_run_history.h"
 #include "store/run_storage.h"
 #include "server/station_server.h"
-#include "station/test_unit.h"
-#include "verdict/limits.h"
 
 namespace multitone {
 namespace {
@@ -37,6 +35,8 @@ struct ServeOptions {
   std::string station;
   std::string listen = "127.0.0.1:8080";
   std::string token;
+  std::string token_file;
+  std::string config;
   int timeout_ms = 20000;
   std::string record_folder;  // --record DIR: a record per run
 };
@@ -75,11 +75,9 @@ int ServeCommand(int argc, const char* const* argv) {
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT], TCPIP::HOST::PORT::SOCKET, "
                  "TCPIP::HOST[::INSTR] (VXI-11), or sim[:OPTIONS] for the simulated one")
-      ->type_name("ADDRESS")
-      ->required();
+      ->type_name("ADDRESS");
   app.add_option("--limits", options.limits, "The limits every unit is judged against (TOML)")
-      ->type_name("FILE")
-      ->required();
+      ->type_name("FILE");
   app.add_option("--results", options.results, "The results store every run is recorded in")
       ->type_name("URL");
   app.add_option("--spool", options.spool,
@@ -99,14 +97,32 @@ int ServeCommand(int argc, const char* const* argv) {
                  "The token every API request must carry (default: $MULTITONE_TOKEN); needed "
                  "to listen on any address but loopback")
       ->type_name("TOKEN");
+  app.add_option("--token-file", options.token_file,
+                 "Without --token and $MULTITONE_TOKEN: read the token from this file's first line")
+      ->type_name("FILE");
+  AddConfigOption(app, options.config);
   app.add_option("--timeout", options.timeout_ms, "Longest wait for one analyzer operation, in ms")
       ->type_name("MS")
       ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"))
       ->capture_default_str();
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
+  try {
+    ApplyStationFile(app, options.config);
+  } catch (const StationFileError& error) {
+    std::cerr << "multitone serve: " << error.what() << '\n';
+    return 2;
+  }
+  // Never a station on the simulator by accident, nor one without limits.
+  if (options.analyzer.empty()) return Usage("--analyzer is required (or analyzer.address in the station file)");
+  if (options.limits.empty()) return Usage("--limits is required (or limits in the station file)");
 
   if (options.token.empty()) {
     if (const char* token = std::getenv("MULTITONE_TOKEN")) options.token = token;
+  }
+  if (options.token.empty() && !options.token_file.empty()) {
+    const TokenFromFile read = ReadTokenFile(options.token_file);
+    if (!read.problem.empty()) return Usage(read.problem);
+    options.token = read.token;
   }
   const auto listen = server::ParseListenAddress(options.listen);
   if (!listen) return Usage("--listen '" + options.listen + "' is not HOST:PORT");
@@ -123,23 +139,26 @@ int ServeCommand(int argc, const char* const* argv) {
     }
   }
 
+  StationChoices choices;
+  choices.analyzer = options.analyzer;
+  choices.timeout = std::chrono::milliseconds(options.timeout_ms);
+  choices.limits_file = options.limits;
+  choices.station = options.station;
+  choices.station_given = app.count("--station") > 0;
+  auto recording = std::make_shared<RunRecording>();
+  if (!options.record_folder.empty()) choices.wrap = recording->Wrap();
   StationSetup setup;
-  try {
-    setup.limits = LoadLimits(options.limits);
-  } catch (const LimitsError& error) {
-    std::cerr << "multitone: " << error.what() << '\n';
+  if (const std::string why = BuildStationSetup(choices, setup); !why.empty()) {
+    std::cerr << "multitone serve: " << why << '\n';
     return 2;
   }
-  ProgramOptions run_options;
-  run_options.analyzer = options.analyzer;
-  run_options.timeout_ms = options.timeout_ms;
-  auto recording = std::make_shared<RunRecording>();
-  setup.create_analyzer = options.record_folder.empty() ? MakeAnalyzerFactory(run_options)
-                                                        : recording->Factory(run_options, nullptr);
-  setup.analyzer = options.analyzer;
-  // A replayed run measures nothing: marked as the simulator's are.
-  setup.simulated = EmbeddedAnalyzer::Serves(options.analyzer) || IsReplayAddress(options.analyzer);
-  setup.station = options.station.empty() ? HostName() : options.station;
+  if (!options.record_folder.empty()) setup.create_analyzer = recording->Around(setup.create_analyzer);
+  // What a record's header says of the station's runs.
+  ProgramOptions recorded_options;
+  recorded_options.analyzer = options.analyzer;
+  recorded_options.timeout_ms = options.timeout_ms;
+  recorded_options.station = setup.station;
+  recorded_options.limits_file = options.limits;
   const std::string station_name = setup.station;
 
   // The signals wait in WaitForStop; every thread started from here on
@@ -153,7 +172,8 @@ int ServeCommand(int argc, const char* const* argv) {
   server::ServerConfig config{*listen, options.token};
   std::unique_ptr<server::RunHistory> history = MakeHistory(options, station_name);
   if (!options.record_folder.empty()) {
-    history = std::make_unique<KeptRecordsHistory>(std::move(history), recording, options.record_folder, run_options);
+    history = std::make_unique<KeptRecordsHistory>(std::move(history), recording, options.record_folder,
+                                                   recorded_options);
   }
   server::StationServer station(config, std::move(setup), std::move(history), std::cout);
   int port = 0;

@@ -5,7 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/store_commands.h"
-#include "output/atomic_write.h"
+#include "common/durable_file.h"
 #include "store/results_store.h"
 #include "store/run_stats.h"
 #include "store/stats_text.h"
@@ -43,7 +43,7 @@ int StatsCommand(int argc, const char* const* argv) {
     const RunStats stats = ComputeStats(store.db(), filter);
     std::cout << StatsText(stats);
     if (!html.empty()) {
-      if (const std::string error = WriteFileAtomically(html, StatsHtml(store.db(), filter, stats));
+      if (const std::string error = WriteFileDurably(html, StatsHtml(store.db(), filter, stats));
           !error.empty()) {
         std::cerr << "multitone stats: " << error << '\n';
         return 1;

@@ -1,9 +1,11 @@
 // multitone sync: forwards the runs a station kept in its spool while the
-// PostgreSQL server could not be reached. Exit 0 when the spool is empty
-// afterwards, 1 when runs are left (the reason on stderr).
+// PostgreSQL server could not be reached; the server and the spool may come
+// from the station file. Exit 0 when the spool is empty afterwards, 1 when
+// runs are left (the reason on stderr).
 #include <iostream>
 
 #include "app/command_line.h"
+#include "app/station_options.h"
 #include "app/store_commands.h"
 #include "store/run_storage.h"
 
@@ -13,13 +15,23 @@ int SyncCommand(int argc, const char* const* argv) {
   RunStorage storage;
   CLI::App app("Forward the runs kept in the local spool to the PostgreSQL server.",
                "multitone sync");
-  app.add_option("--results", storage.results, "The server: postgresql://...")
-      ->type_name("URL")
-      ->required();
+  app.add_option("--results", storage.results, "The server: postgresql://...")->type_name("URL");
   app.add_option("--spool", storage.spool,
                  "The spool (default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
       ->type_name("PATH");
+  std::string config;
+  AddConfigOption(app, config);
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
+  try {
+    ApplyStationFile(app, config);
+  } catch (const StationFileError& error) {
+    std::cerr << "multitone sync: " << error.what() << '\n';
+    return 2;
+  }
+  if (storage.results.empty()) {
+    std::cerr << "multitone sync: --results is required (or results.url in the station file)\n";
+    return 2;
+  }
   if (const std::string wrong = CheckResultsUrl(storage.results); !wrong.empty()) {
     std::cerr << "multitone sync: " << wrong << '\n';
     return 2;

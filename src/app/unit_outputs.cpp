@@ -1,22 +1,68 @@
 #include "app/unit_outputs.h"
 
-#include "output/atomic_write.h"
+#include <functional>
+#include <string_view>
+#include <utility>
+
+#include "app/output_names.h"
+#include "common/durable_file.h"
 #include "output/html_report.h"
 #include "output/junit_report.h"
 #include "output/result_json.h"
 
 namespace multitone {
+namespace {
 
-std::vector<std::string> WriteUnitOutputs(const ProgramOptions& options, const UnitResult& unit) {
-  std::vector<std::string> problems;
-  const auto write = [&](const std::string& file, const std::string& content) {
-    if (file.empty()) return;
-    if (std::string why = WriteFileAtomically(file, content); !why.empty()) problems.push_back(why);
-  };
-  if (!options.json_file.empty()) write(options.json_file, ResultJson(unit).dump(2) + "\n");
-  if (!options.junit_file.empty()) write(options.junit_file, JunitReport(unit));
-  if (!options.report_file.empty()) write(options.report_file, HtmlReport(unit));
-  return problems;
+struct Output {
+  const char* option;
+  const std::string& file;    // named on the command line
+  const std::string& folder;  // else the station's folder for such files
+  std::string_view extension;
+  std::function<std::string(const UnitResult&)> render;
+};
+
+std::vector<Output> Outputs(const ProgramOptions& options) {
+  return {{"--json", options.json_file, options.json_folder, ".json",
+           [](const UnitResult& unit) { return ResultJsonText(unit, 2) + "\n"; }},
+          {"--junit", options.junit_file, options.junit_folder, ".xml", JunitReport},
+          {"--report", options.report_file, options.report_folder, ".html", HtmlReport}};
+}
+
+}  // namespace
+
+std::vector<UnitSink> UnitOutputSinks(const ProgramOptions& options, const UnitResult& unit) {
+  std::vector<UnitSink> regular, through;
+  for (const Output& output : Outputs(options)) {
+    // A file named on the command line wins over the station's folder.
+    const std::string file = !output.file.empty()     ? output.file
+                             : !output.folder.empty() ? UnitFileIn(output.folder, unit, output.extension)
+                                                      : "";
+    if (file.empty()) continue;
+    const bool streams = WritesThrough(file);
+    UnitSink sink{UnitSink::Kind::Keeps, "result not written", !streams,
+                  [file, render = output.render](const UnitResult& u) { return WriteFileDurably(file, render(u)); }};
+    (streams ? through : regular).push_back(std::move(sink));
+  }
+  for (UnitSink& sink : through) regular.push_back(std::move(sink));
+  return regular;
+}
+
+std::string UnitOutputProblem(const ProgramOptions& options) {
+  int on_stdout = 0;
+  for (const Output& output : Outputs(options)) {
+    if (output.file.empty()) continue;
+    if (output.file == "-" && ++on_stdout > 1) {
+      return "only one of --json, --junit and --report may write to standard output (-)";
+    }
+    if (const std::string why = WhyFileCannotBeWritten(output.file); !why.empty()) {
+      return std::string(output.option) + ": " + why;
+    }
+  }
+  return {};
+}
+
+bool DocumentOnStdout(const ProgramOptions& options) {
+  return options.json_file == "-" || options.junit_file == "-" || options.report_file == "-";
 }
 
 }  // namespace multitone

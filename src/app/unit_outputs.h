@@ -1,15 +1,26 @@
 #pragma once
-// The files a judged unit is written to (--json, --junit, --report).
+// The files a judged unit is written to (--json, --junit, --report), as
+// keeping sinks of the unit's finish: regular files first (they can be
+// written again should the verdict change), then what is written straight
+// through (standard output, a device, a FIFO).
 #include <string>
 #include <vector>
 
 #include "app/options.h"
-#include "verdict/unit_result.h"
+#include "station/finish_unit.h"
 
 namespace multitone {
 
-// Writes every output the options name; returns the reasons of those that
-// could not be written (empty when all were).
-std::vector<std::string> WriteUnitOutputs(const ProgramOptions& options, const UnitResult& unit);
+// `unit` names the files a station writes into its result folders.
+std::vector<UnitSink> UnitOutputSinks(const ProgramOptions& options, const UnitResult& unit);
+
+// Why the outputs the options name cannot be written, checked before the
+// analyzer is touched: a folder that is missing or not writable, or more
+// than one of them on standard output. Empty when nothing stands in the way.
+std::string UnitOutputProblem(const ProgramOptions& options);
+
+// True when a document goes to standard output ("-"): the verdict line and
+// the simulated analyzer's screen then go to standard error.
+bool DocumentOnStdout(const ProgramOptions& options);
 
 }  // namespace multitone

@@ -22,11 +22,15 @@ void RunError::SetStep(std::string_view step) {
   if (step_.empty()) step_ = step;
 }
 
+std::string ErrorLine(int number, std::string_view step, std::string_view text) {
+  std::string line = "error " + std::to_string(number) + ": ";
+  if (!step.empty()) line += std::string(step) + ": ";
+  return line + std::string(text);
+}
+
 std::string RunError::Report() const {
-  std::string line = "error " + std::to_string(static_cast<int>(number_)) + ": ";
-  if (!step_.empty()) line += step_ + ": ";
-  line += description_.empty() ? std::string(ErrorTitle(number_)) : description_;
-  return line;
+  return ErrorLine(static_cast<int>(number_), step_,
+                   description_.empty() ? ErrorTitle(number_) : std::string_view(description_));
 }
 
 }  // namespace multitone

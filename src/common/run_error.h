@@ -21,6 +21,10 @@ enum class ErrorNumber : int {
 // The standard wording of an error number ("index out of range").
 std::string_view ErrorTitle(ErrorNumber number);
 
+// The one form of an error line, wherever it is shown or read back:
+// "error 440: AcquireSpectra: what was seen" ("error N: what" with no step).
+std::string ErrorLine(int number, std::string_view step, std::string_view text);
+
 class RunError : public std::runtime_error {
  public:
   RunError(ErrorNumber number, std::string description);

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "common/html_escape.h"
+#include "common/iso_time.h"
 #include "output/response_svg.h"
-#include "output/short_number.h"
+#include "common/short_number.h"
 #include "output/result_json.h"
 #include "output/verdict_line.h"
 

@@ -8,7 +8,5 @@
 namespace multitone {
 
 std::string HtmlReport(const UnitResult& unit);
-// Text made safe for HTML: the one place where text becomes markup.
-std::string HtmlEscape(std::string_view text);
 
 }  // namespace multitone

@@ -1,5 +1,7 @@
 #include "output/result_json.h"
 
+#include "common/iso_time.h"
+
 #include <cstdio>
 #include <ctime>
 
@@ -28,21 +30,6 @@ json ToneJson(const Measurement& m) {
 
 }  // namespace
 
-std::string IsoTimeUtc(std::chrono::system_clock::time_point time) {
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
-  std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-  long millis = static_cast<long>(ms % 1000);
-  if (millis < 0) {
-    millis += 1000;
-    --seconds;
-  }
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", utc.tm_year + 1900,
-                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
-  return text;
-}
 
 nlohmann::json ResultJson(const UnitResult& unit) {
   json doc;
@@ -88,6 +75,10 @@ nlohmann::json ResultJson(const UnitResult& unit) {
   doc["channels"] = std::move(channels);
   doc["response"] = std::move(response);
   return doc;
+}
+
+std::string ResultJsonText(const UnitResult& unit, int indent) {
+  return ResultJson(unit).dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }  // namespace multitone

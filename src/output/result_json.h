@@ -12,7 +12,9 @@
 namespace multitone {
 
 nlohmann::json ResultJson(const UnitResult& unit);
-// UTC, ISO 8601 with milliseconds: "2026-12-07T11:58:15.123Z".
-std::string IsoTimeUtc(std::chrono::system_clock::time_point time);
+// The document as text (indent -1: one line). Text that is not valid UTF-8
+// (a name or path in another encoding) shows replacement characters rather
+// than failing.
+std::string ResultJsonText(const UnitResult& unit, int indent = -1);
 
 }  // namespace multitone

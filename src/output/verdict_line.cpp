@@ -1,6 +1,6 @@
 #include "output/verdict_line.h"
 
-#include "output/short_number.h"
+#include "common/short_number.h"
 
 namespace multitone {
 namespace {

@@ -1,10 +1,12 @@
 #include "run/run_results.h"
 
+#include "run/build_run_results.h"
+
 #include <algorithm>
 #include <array>
 
 #include "measure/nominal_tones.h"
-#include "report/steps.h"
+#include "write_back/write_back_steps.h"
 #include "run/run_measurement.h"
 
 namespace multitone {
@@ -88,11 +90,7 @@ std::string_view FigureUnit(Figure figure) {
   return kFigureInfo[static_cast<std::size_t>(figure)].unit;
 }
 
-std::string RunFailure::Line() const {
-  std::string line = "error " + std::to_string(number) + ": ";
-  if (!step.empty()) line += step + ": ";
-  return line + text;
-}
+std::string RunFailure::Line() const { return ErrorLine(number, step, text); }
 
 RunResults BuildRunResults(const MeasurementRecord& record, const RunError* error) {
   RunResults results;

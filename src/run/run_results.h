@@ -13,8 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "record/measurement_record.h"
-#include "common/run_error.h"
 
 namespace multitone {
 
@@ -91,10 +89,5 @@ struct RunResults {
   }
   ChannelResults& Of(Channel channel) { return channel == Channel::Left ? left : right; }
 };
-
-// Builds the results of a run from its record. `error` is the failure that
-// ended the run (its step names how far the run got), or null for a complete
-// run.
-RunResults BuildRunResults(const MeasurementRecord& record, const RunError* error);
 
 }  // namespace multitone

@@ -11,8 +11,8 @@ int LocalDay(std::chrono::system_clock::time_point time) {
   return (local.tm_year + 1900) * 1000 + local.tm_yday;
 }
 
-void MemoryRunHistory::Record(const UnitResult& unit, const RunSummary& summary) {
-  const int day = LocalDay(unit.ended_at);
+void MemoryRunHistory::Remember(const RunSummary& summary, std::chrono::system_clock::time_point ended_at) {
+  const int day = LocalDay(ended_at);
   std::lock_guard lock(mutex_);
   recent_.push_front(summary);
   if (recent_.size() > kKept) recent_.pop_back();

@@ -2,9 +2,11 @@
 // Where the station's finished runs go, and what the page lists of them:
 // today's counts and the last runs. The results store backs it when the
 // server has one; otherwise the server keeps its own runs in memory.
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "server/run_summary.h"
@@ -15,8 +17,13 @@ namespace multitone::server {
 class RunHistory {
  public:
   virtual ~RunHistory() = default;
-  // Records a finished run. Throws std::exception when it cannot.
-  virtual void Record(const UnitResult& unit, const RunSummary& summary) = 0;
+  // Keeps a finished run where the station's runs are kept; empty on
+  // success, else why not (the unit's pass then turns into ERROR).
+  virtual std::string Keep(const UnitResult& unit) = 0;
+  // Lists a finished run, with its final verdict, for the page.
+  virtual void Remember(const RunSummary& summary, std::chrono::system_clock::time_point ended_at) = 0;
+  // After the verdict is out: sends kept runs on (a spool to its server).
+  virtual void Forward() {}
   // The newest `count` runs, newest first.
   virtual std::vector<RunSummary> Recent(std::size_t count) const = 0;
   // This station's counts for the local calendar day.
@@ -28,7 +35,8 @@ class RunHistory {
 // The runs this server made since it started.
 class MemoryRunHistory : public RunHistory {
  public:
-  void Record(const UnitResult& unit, const RunSummary& summary) override;
+  std::string Keep(const UnitResult&) override { return {}; }
+  void Remember(const RunSummary& summary, std::chrono::system_clock::time_point ended_at) override;
   std::vector<RunSummary> Recent(std::size_t count) const override;
   DayCounts Today() const override;
   std::string Source() const override { return "this server's own runs"; }

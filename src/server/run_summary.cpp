@@ -1,5 +1,6 @@
 #include "server/run_summary.h"
 
+#include "common/iso_time.h"
 #include "output/result_json.h"
 #include "output/verdict_line.h"
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <string_view>
 
-#include "output/html_report.h"
+#include "common/html_escape.h"
 #include "server/station_assets.h"
 
 namespace multitone::server {

@@ -7,6 +7,7 @@
 #include "output/result_json.h"
 #include "output/verdict_line.h"
 #include "server/json_text.h"
+#include "station/finish_unit.h"
 
 namespace multitone::server {
 
@@ -84,7 +85,7 @@ UnitResult StationRunner::Test(const std::string& run_id, const std::string& ser
   };
   const auto started_at = std::chrono::system_clock::now();
   try {
-    UnitResult unit = TestUnit(setup_, serial, progress);
+    UnitResult unit = RunUnit(setup_, serial, progress);
     unit.run_id = run_id;
     return unit;
   } catch (const std::exception& error) {
@@ -106,26 +107,37 @@ UnitResult StationRunner::Test(const std::string& run_id, const std::string& ser
 }
 
 void StationRunner::Conclude(UnitResult unit) {
+  std::string not_kept;
+  std::string line;
+  const std::vector<UnitSink> sinks = {
+      {UnitSink::Kind::Keeps, "result not stored", false,
+       [&](const UnitResult& u) {
+         not_kept = history_.Keep(u);
+         return not_kept;
+       }},
+      {UnitSink::Kind::Shows, "", false,
+       [&](const UnitResult& u) {
+         results_.Add(CachedResult{u.run_id, ResultJsonText(u), ResponseSvg(u)});
+         return std::string();
+       }},
+      {UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+         log_ << VerdictLine(u) << std::endl;
+         return std::string();
+       }}};
+  FinishUnit(unit, sinks);
   RunSummary summary = SummarizeRun(unit);
-  try {
-    history_.Record(unit, summary);
-  } catch (const std::exception& error) {
-    summary.record_error = error.what();
-    log_ << "multitone serve: run " << unit.run_id << " was not recorded: " << error.what() << '\n';
-    // A result that cannot be stored never counts as a pass.
-    if (unit.judgement.verdict == Verdict::Pass || unit.judgement.verdict == Verdict::Marginal) {
-      summary.verdict = std::string(VerdictName(Verdict::Error));
-      summary.error = "result not stored: " + summary.record_error;
-    }
+  if (!not_kept.empty()) {
+    summary.record_error = not_kept;
+    log_ << "multitone serve: run " << unit.run_id << " was not recorded: " << not_kept << '\n';
   }
-  results_.Add(CachedResult{unit.run_id, JsonText(ResultJson(unit)), ResponseSvg(unit)});
-  log_ << VerdictLine(unit) << std::endl;
+  history_.Remember(summary, unit.ended_at);
   {
     std::lock_guard lock(mutex_);
     last_ = summary;
     current_.reset();
   }
   events_.Publish("verdict", JsonText(SummaryJson(summary)));
+  history_.Forward();
 }
 
 }  // namespace multitone::server

@@ -1,5 +1,7 @@
 #include "server/station_server.h"
 
+#include <sys/socket.h>
+
 #include <httplib.h>
 
 #include <atomic>
@@ -16,7 +18,7 @@
 #include "server/station_assets.h"
 #include "server/station_page.h"
 #include "server/station_runner.h"
-#include "station/serial_number.h"
+#include "station/unit_names.h"
 
 namespace multitone::server {
 namespace {
@@ -258,6 +260,13 @@ StationServer::~StationServer() { Shutdown(); }
 
 int StationServer::Bind() {
   const ListenAddress& listen = impl_->config.listen;
+  // The station owns its port: SO_REUSEADDR only (a restart finds its port
+  // free at once), never SO_REUSEPORT, with which a second station on the
+  // same address would share it and take every other request.
+  impl_->http.set_socket_options([](int socket) {
+    const int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   int port = listen.port;
   if (port == 0) {
     port = impl_->http.bind_to_any_port(listen.host);
@@ -265,7 +274,8 @@ int StationServer::Bind() {
     port = -1;
   }
   if (port <= 0) {
-    throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port));
+    throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port) +
+                             " (is another station or program using it?)");
   }
   return port;
 }

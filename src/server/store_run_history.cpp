@@ -3,7 +3,9 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "common/iso_time.h"
 #include "output/result_json.h"
+#include "common/run_error.h"
 #include "store/dialect.h"
 #include "store/results_store.h"
 #include "store/store_unit.h"
@@ -26,9 +28,13 @@ std::string StartOfToday() {
 StoreRunHistory::StoreRunHistory(RunStorage storage, std::string station)
     : storage_(std::move(storage)), station_(std::move(station)) {}
 
-void StoreRunHistory::Record(const UnitResult& unit, const RunSummary& summary) {
-  own_.Record(unit, summary);
-  if (const std::string why = KeepUnit(storage_, unit); !why.empty()) throw std::runtime_error(why);
+std::string StoreRunHistory::Keep(const UnitResult& unit) { return KeepUnit(storage_, unit); }
+
+void StoreRunHistory::Remember(const RunSummary& summary, std::chrono::system_clock::time_point ended_at) {
+  own_.Remember(summary, ended_at);
+}
+
+void StoreRunHistory::Forward() {
   // A server that is down keeps the run in the spool for the next run or
   // `multitone sync`; the verdict stands either way.
   ForwardKeptRuns(storage_);
@@ -51,7 +57,7 @@ std::vector<RunSummary> StoreRunHistory::Recent(std::size_t count) const {
                summary.started_at = row.Text(3);
                summary.ended_at = row.Text(4);
                if (!row.IsNull(5)) {
-                 summary.error = "error " + std::to_string(row.Int(5)) + ": " + row.Text(6) + ": " + row.Text(7);
+                 summary.error = ErrorLine(static_cast<int>(row.Int(5)), row.Text(6), row.Text(7));
                }
                summary.simulated = !row.IsNull(8) && row.Int(8) != 0;
                runs.push_back(summary);

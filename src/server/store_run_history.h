@@ -16,7 +16,9 @@ class StoreRunHistory : public RunHistory {
 
   // Keeps the run (in the file, or in the spool on its way to the server),
   // then forwards the spool. Throws when the run cannot be kept at all.
-  void Record(const UnitResult& unit, const RunSummary& summary) override;
+  std::string Keep(const UnitResult& unit) override;
+  void Remember(const RunSummary& summary, std::chrono::system_clock::time_point ended_at) override;
+  void Forward() override;
   std::vector<RunSummary> Recent(std::size_t count) const override;
   DayCounts Today() const override;
   std::string Source() const override;

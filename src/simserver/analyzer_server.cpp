@@ -15,7 +15,7 @@
 
 #include <ostream>
 
-#include "sim/atomic_file.h"
+#include "common/durable_file.h"
 #include "sim/screen_svg.h"
 
 namespace multitone::simserver {
@@ -164,7 +164,7 @@ void AnalyzerServer::UpdateScreen(std::ostream& log) {
   const sim::InstrumentState& state = shared_.analyzer.GetInstrument().State();
   if (state.display_version == screen_version_) return;
   screen_version_ = state.display_version;
-  if (const std::string why = sim::WriteFileAtomically(options_.screen_svg, sim::ScreenSvg(state));
+  if (const std::string why = WriteFileDurably(options_.screen_svg, sim::ScreenSvg(state));
       !why.empty()) {
     log << "analyzer-sim: cannot write the screen: " << why << "\n";
   }

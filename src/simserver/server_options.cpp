@@ -4,7 +4,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "sim/atomic_file.h"
+#include "common/durable_file.h"
 
 namespace multitone::simserver {
 
@@ -60,7 +60,7 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
                "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
 
   app.add_option("--replay", options.replay_file,
-                 "Serve a record of a run (multitone --record FILE) instead of the simulated analyzer: "
+                 "Serve a record of a run that multitone recorded (FILE.jsonl) instead of the simulated analyzer: "
                  "each client gets the recorded answers, and a command other than the recorded one "
                  "drops the connection (TCP only)")
       ->type_name("FILE");
@@ -84,7 +84,7 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
       throw CLI::ValidationError("--replay", "serves the record over TCP only: not with --vxi11, --screen or --realtime");
     }
     if (app.count("--screen") > 0) {
-      if (const std::string why = sim::WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {
+      if (const std::string why = WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {
         throw CLI::ValidationError("--screen", why);
       }
     }

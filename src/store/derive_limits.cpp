@@ -7,7 +7,7 @@
 #include <tuple>
 #include <utility>
 
-#include "output/short_number.h"
+#include "common/short_number.h"
 #include "run/run_results.h"
 
 namespace multitone {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/durable_file.h"
 #include "store/results_store.h"
 #include "store/results_url.h"
 #include "store/sqlite_database.h"
@@ -20,9 +21,19 @@ std::string SpoolPath(const RunStorage& storage) {
 }  // namespace
 
 std::string CheckResultsUrl(const std::string& url) {
-  if (ParseResultsUrl(url)) return {};
-  return "--results " + url +
-         ": expected sqlite:PATH, a file ending in .db or .sqlite, or postgresql://...";
+  const auto parsed = ParseResultsUrl(url);
+  if (!parsed) {
+    return "--results " + url + ": expected sqlite:PATH, a file ending in .db or .sqlite, or postgresql://...";
+  }
+  if (parsed->engine != Engine::Sqlite) return {};
+  // An in-memory database keeps nothing: a run "stored" there is lost.
+  const std::string& file = parsed->target;
+  if (file.empty() || file.find(":memory:") != std::string::npos || file.find("mode=memory") != std::string::npos) {
+    return "--results " + url + ": names no file (an in-memory database keeps nothing)";
+  }
+  if (file.rfind("file:", 0) == 0) return {};
+  if (const std::string why = WhyFileCannotBeWritten(file); !why.empty()) return "--results " + why;
+  return {};
 }
 
 std::string KeepRun(const RunStorage& storage, const StoredRun& run) {

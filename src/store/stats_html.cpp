@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "output/html_report.h"
+#include "common/html_escape.h"
 
 namespace multitone {
 namespace {

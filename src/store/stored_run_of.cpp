@@ -1,5 +1,7 @@
 #include "store/stored_run.h"
 
+#include "common/iso_time.h"
+#include "common/utf8_text.h"
 #include "output/result_json.h"
 
 namespace multitone {
@@ -7,12 +9,15 @@ namespace multitone {
 StoredRun StoredRunOf(const UnitResult& unit) {
   StoredRun run;
   run.run_id = unit.run_id;
-  run.serial = unit.serial;
-  run.station = unit.station;
-  run.operator_name = unit.operator_name;
+  // Every text column holds valid UTF-8 whatever a name or a reply held:
+  // PostgreSQL refuses anything else, and a run it refuses would stay in
+  // the spool for ever.
+  run.serial = PrintableUtf8(unit.serial);
+  run.station = PrintableUtf8(unit.station);
+  run.operator_name = PrintableUtf8(unit.operator_name);
   run.started_at = IsoTimeUtc(unit.started_at);
   run.ended_at = IsoTimeUtc(unit.ended_at);
-  run.analyzer = unit.analyzer;
+  run.analyzer = PrintableUtf8(unit.analyzer);
   run.simulated = unit.simulated;
   run.program_version = unit.program_version;
   if (unit.limits) {
@@ -24,10 +29,10 @@ StoredRun StoredRunOf(const UnitResult& unit) {
   run.verdict = std::string(VerdictName(unit.judgement.verdict));
   if (const auto& error = unit.results.error) {
     run.error_number = error->number;
-    run.error_step = error->step;
-    run.error_text = error->text;
+    run.error_step = PrintableUtf8(error->step);
+    run.error_text = PrintableUtf8(error->text);
   }
-  run.result_json = ResultJson(unit).dump();
+  run.result_json = ResultJsonText(unit);
   for (const Measurement& m : unit.judgement.measurements) {
     StoredMeasurement& row = run.measurements.emplace_back();
     row.figure = m.figure;

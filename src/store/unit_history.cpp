@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "common/run_error.h"
 #include "store/dialect.h"
 
 namespace multitone {
@@ -20,8 +21,7 @@ std::vector<HistoryEntry> UnitHistory(Database& db, const std::string& serial) {
              entry.station = row.Text(2);
              entry.verdict = row.Text(3);
              if (!row.IsNull(4)) {
-               entry.error = "error " + std::to_string(row.Int(4)) + ": " + row.Text(5) + ": " +
-                             row.Text(6);
+               entry.error = ErrorLine(static_cast<int>(row.Int(4)), row.Text(5), row.Text(6));
              }
            });
   // A dead channel fails the response at most tones: one entry per channel.

@@ -24,12 +24,13 @@ std::optional<double> ValueOf(const FigureValue& figure) {
   return figure.value;
 }
 
+// The limits that apply are attached whether or not the value is judged, so
+// every run of one limits file lists the same limited figures.
 Measurement Judged(Measurement m, const FigureLimit* limit, bool judge_undefined) {
-  if (limit != nullptr && (m.value || judge_undefined)) {
-    m.low = limit->min;
-    m.high = limit->max;
-    m.outcome = Check(m.value, m.low, m.high, limit->marginal);
-  }
+  if (limit == nullptr) return m;
+  m.low = limit->min;
+  m.high = limit->max;
+  if (m.value || judge_undefined) m.outcome = Check(m.value, m.low, m.high, limit->marginal);
   return m;
 }
 
@@ -108,11 +109,11 @@ Judgement Judge(const RunResults& results, const Limits* limits) {
       m.frequency_hz = tone.frequency_hz;
       m.value = ValueOf(tone.response_db);
       m.unit = kResponseUnit;
-      if (limits && tone.tone != kReferenceTone && (m.value || judge_undefined)) {
+      if (limits && tone.tone != kReferenceTone) {
         if (const auto bounds = MaskBoundsAt(limits->response_mask, tone.nominal_hz)) {
           m.low = bounds->first;
           m.high = bounds->second;
-          m.outcome = Check(m.value, m.low, m.high, 0);
+          if (m.value || judge_undefined) m.outcome = Check(m.value, m.low, m.high, 0);
         }
       }
       out.push_back(m);
@@ -123,7 +124,10 @@ Judgement Judge(const RunResults& results, const Limits* limits) {
                                     [](const Measurement& m) { return m.outcome == Outcome::Fail; });
   const bool any_marginal = std::any_of(
       out.begin(), out.end(), [](const Measurement& m) { return m.outcome == Outcome::Marginal; });
-  judgement.verdict = CombineVerdict(limits != nullptr, !results.complete, any_fail, any_marginal);
+  // Limits that judged nothing make no verdict: never a PASS.
+  const bool any_judged = std::any_of(out.begin(), out.end(),
+                                      [](const Measurement& m) { return m.outcome.has_value(); });
+  judgement.verdict = CombineVerdict(limits != nullptr && any_judged, !results.complete, any_fail, any_marginal);
   return judgement;
 }
 

@@ -1,8 +1,11 @@
 #include "verdict/limits.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -141,17 +144,54 @@ Limits ParseLimits(std::string_view content, const std::string& file) {
   return limits;
 }
 
+namespace {
+
+// A limits file is a few kilobytes; anything near this is not one.
+constexpr std::size_t kLargestLimitsFile = 1 << 20;
+
+bool SetsAnyLimit(const Limits& limits) {
+  if (!limits.pitch_error.Empty() || !limits.response_mask.empty()) return true;
+  for (const auto& channel : limits.figures) {
+    for (const FigureLimit& figure : channel) {
+      if (!figure.Empty()) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 LimitsSource LoadLimits(const std::string& file) {
+  const auto refuse = [&](const std::string& why) { return LimitsError(file + ": " + why); };
+  // Checked before the file is opened: a FIFO must not hang the station, a
+  // device must not be read without end, a folder is no empty file.
+  struct stat status {};
+  if (::stat(file.c_str(), &status) != 0) {
+    throw refuse(std::string("cannot read the limits file: ") + std::strerror(errno));
+  }
+  if (!S_ISREG(status.st_mode)) {
+    throw refuse(S_ISDIR(status.st_mode) ? "is a folder, not a limits file"
+                                         : "is not a regular file (a device or a FIFO), not a limits file");
+  }
+  if (static_cast<std::uintmax_t>(status.st_size) > kLargestLimitsFile) {
+    throw refuse("is larger than 1 MiB: not a limits file");
+  }
   std::ifstream in(file, std::ios::binary);
-  if (!in) throw LimitsError(file + ": cannot read the limits file: " + std::strerror(errno));
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw LimitsError(file + ": cannot read the limits file: " + std::strerror(errno));
+  if (!in) throw refuse(std::string("cannot read the limits file: ") + std::strerror(errno));
+  std::string content(kLargestLimitsFile + 1, '\0');
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  if (in.bad()) throw refuse(std::string("cannot read the limits file: ") + std::strerror(errno));
+  content.resize(static_cast<std::size_t>(in.gcount()));
+  if (content.size() > kLargestLimitsFile) throw refuse("is larger than 1 MiB: not a limits file");
   LimitsSource source;
   source.file = file;
-  source.content = bytes.str();
+  source.content = std::move(content);
   source.sha256 = Sha256Hex(source.content);
   source.limits = ParseLimits(source.content, file);
+  // A file that sets no bound would pass every unit.
+  if (!SetsAnyLimit(source.limits)) {
+    throw refuse("sets no limit at all (no figure, pitch_error or response mask): it would pass every unit");
+  }
   return source;
 }
 

@@ -46,6 +46,11 @@ TEST(CommandLine, EachIsAcceptedOrRefusedWithItsCause) {
       {{"multitone", "--help"}, 0, "", "  fault=none, dead-left, dead-right, swapped, hum, clipping (none)\n"},
       {{"multitone", "--help"}, 0, "", "  speed=0.5 to 2 (1): "},
       {{"multitone", "--version"}, 0, "", std::string("multitone ") + MULTITONE_VERSION + "\n"},
+      {{"multitone", "serve", "--limits", "l.toml"}, 2,
+       "multitone serve: --analyzer is required (or analyzer.address in the station file)"
+       "\nsee multitone serve --help\n", ""},
+      {{"multitone", "serve", "--analyzer", "sim", "--limits", "l.toml", "--token-file", "/no/such/token"}, 2,
+       "multitone serve: --token-file /no/such/token: No such file or directory\nsee multitone serve --help\n", ""},
       {{"analyzer-sim", "--version"}, 0, "", std::string("analyzer-sim ") + MULTITONE_VERSION + "\n"},
       {{"analyzer-sim", "--port", "abc"}, 2,
        "analyzer-sim: --port: 'abc' is not a whole number (of a port)" + s_help, ""},

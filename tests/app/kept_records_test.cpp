@@ -12,7 +12,7 @@
 #include "app/kept_records_history.h"
 #include "recording/record_file.h"
 #include "server/station_server.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 #include "support/record_replay.h"
 
 namespace multitone::testing {
@@ -28,7 +28,8 @@ class RecordingStation {
     options.analyzer = "sim";
     auto recording = std::make_shared<RunRecording>();
     StationSetup setup;
-    setup.create_analyzer = recording->Factory(options, nullptr);
+    setup.create_analyzer = recording->Around(
+        MakeAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr, recording->Wrap()));
     setup.analyzer = "sim";
     setup.simulated = true;
     setup.station = "line-3";

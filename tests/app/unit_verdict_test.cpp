@@ -47,14 +47,6 @@ TEST(UnitVerdict, SimulatedDevicesAgainstTheExampleLimits) {
   }
 }
 
-TEST(UnitVerdict, APassWhoseResultFileCannotBeWrittenIsNoPass) {
-  const ProgramResult result = RunProgram({MULTITONE_BINARY, "--analyzer", "sim", "--limits", kLimits,
-                                           "--serial", "SN1", "--json", "/no/such/folder/r.json"});
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_THAT(result.out, ::testing::EndsWith("\nERROR SN1: result not written\n"));
-  EXPECT_THAT(result.err, ::testing::HasSubstr("cannot create /no/such/folder/r.json.tmp"));
-}
-
 TEST(UnitVerdict, UsageThatCouldPassAUnitWithoutMeasuringItIsRefused) {
   const std::vector<std::vector<std::string>> cases = {
       {"--limits", kLimits},                           // no explicit analyzer

@@ -15,6 +15,7 @@
 
 #include "app/embedded_analyzer.h"
 #include "server/station_server.h"
+#include "server/store_run_history.h"
 #include "verdict/limits.h"
 
 namespace multitone::server {
@@ -53,7 +54,8 @@ std::string FixtureText(const std::string& name) {
 
 class Station {
  public:
-  explicit Station(std::string token = {}, bool gated = false) {
+  explicit Station(std::string token = {}, bool gated = false,
+                   std::unique_ptr<RunHistory> history = std::make_unique<MemoryRunHistory>()) {
     StationSetup setup;
     auto analyzer = MakeEmbeddedAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
     setup.create_analyzer = [this, gated, analyzer] {
@@ -69,7 +71,7 @@ class Station {
     limits.limits = ParseLimits(limits.content, limits.file);
     setup.limits = limits;
     server_ = std::make_unique<StationServer>(ServerConfig{{"127.0.0.1", 0}, std::move(token)},
-                                              std::move(setup), std::make_unique<MemoryRunHistory>(), log_);
+                                              std::move(setup), std::move(history), log_);
     port_ = server_->Bind();
     serving_ = std::thread([this] { server_->Serve(); });
   }
@@ -100,6 +102,7 @@ class Station {
     return {};
   }
   void Shutdown() { server_->Shutdown(); }
+  int Port() const { return port_; }
   std::string Log() const { return log_.str(); }
 
   Gate gate;
@@ -226,6 +229,34 @@ TEST(StationApi, AStopFinishesAndRecordsTheRunInProgress) {
   station.gate.Open();
   ASSERT_EQ(stopped.wait_for(kBound), std::future_status::ready);
   EXPECT_EQ(station.Log(), "PASS PB20000007 [SIMULATED]\n");
+}
+
+// A pass that cannot be kept is an ERROR everywhere at once: the result the
+// API gives, the day's counts, the recent runs and the server's log.
+TEST(StationApi, APassThatCannotBeStoredIsAnErrorEverywhere) {
+  Station station({}, false,
+                  std::make_unique<StoreRunHistory>(RunStorage{"sqlite:/no/such/folder/runs.db", ""}, "line-3"));
+  const auto started = station.PostSerial("PB20000001");
+  ASSERT_EQ(started->status, 202);
+  const json result = station.ResultOf(json::parse(started->body).at("run_id"));
+  EXPECT_EQ(result.at("verdict"), "ERROR");
+  EXPECT_NE(result.at("error").at("text").get<std::string>().find("result not stored"), std::string::npos);
+  const json status = json::parse(station.Client().Get("/api/status")->body);
+  EXPECT_EQ(status.at("today").at("passed"), 0);
+  EXPECT_EQ(status.at("today").at("errors"), 1);
+  EXPECT_EQ(status.at("recent").at(0).at("verdict"), "ERROR");
+  EXPECT_EQ(station.Log().rfind("ERROR PB20000001: error 0: station: result not stored: ", 0), 0u) << station.Log();
+}
+
+// A station owns its address: a second one on the same port is refused at
+// start instead of sharing it and taking every other request.
+TEST(StationApi, ASecondStationOnTheSamePortIsRefused) {
+  Station first;
+  std::ostringstream log;
+  StationServer second(ServerConfig{{"127.0.0.1", first.Port()}, {}}, StationSetup{},
+                       std::make_unique<MemoryRunHistory>(), log);
+  EXPECT_THROW(second.Bind(), std::runtime_error);
+  EXPECT_EQ(first.Client().Get("/api/status")->status, 200);
 }
 
 }  // namespace

@@ -47,12 +47,14 @@ TEST_F(ProgramStoreTest, EveryRunIsStoredAndNoUnstoredRunPasses) {
   };
   const std::string db = "sqlite:" + Path("station.db");
   const std::string down = "postgresql://postgres@127.0.0.1:1/postgres";  // nobody listens
+  const std::string not_a_store = Path("notes.db");
+  std::ofstream(not_a_store) << "these are notes, not a database of runs\n";
   const Case cases[] = {
       {"sim", db, 0, "PASS SN1", "", "PASS"},
       {"sim:fault=dead-right", db, 3, "FAIL SN1", "", "FAIL"},
       {"tcp://127.0.0.1:1", db, 1, "ERROR SN1: error 440", "", "ERROR"},
-      {"sim", "sqlite:" + Path("no/such/folder/x.db"), 1, "ERROR SN1: result not stored",
-       "the result was not stored", ""},
+      // Passes every check before the run, then cannot take it.
+      {"sim", "sqlite:" + not_a_store, 1, "ERROR SN1: error 0: station: result not stored", "not a database", ""},
       {"sim", down, 0, "PASS SN1", "kept locally only", "PASS"},
   };
   for (const Case& c : cases) {

@@ -1,9 +1,0 @@
-#include "report/steps.h"
-
-namespace multitone {
-
-double PitchErrorPercent(const MeasurementRecord& record) {
-  return (1 - record.PitchFactor) * 100;
-}
-
-}  // namespace multitone
