@@ -4,12 +4,14 @@
 
 namespace multitone {
 
-AnalyzerFactory MakeAnalyzerFactory(std::string address, std::chrono::milliseconds timeout, std::ostream* trace,
-                                    std::shared_ptr<EmbeddedAnalyzer>* embedded) {
-  return [address, timeout, trace, embedded]() -> std::unique_ptr<AnalyzerLink> {
+AnalyzerFactory MakeAnalyzerFactory(const std::string& address, std::chrono::milliseconds timeout,
+                                    std::ostream* trace, std::shared_ptr<EmbeddedAnalyzer>* embedded,
+                                    TransportWrap wrap, bool replay_timing) {
+  return [address, timeout, trace, embedded, wrap, replay_timing]() -> std::unique_ptr<AnalyzerLink> {
     const AnalyzerAddress parsed = ParseAnalyzerAddress(address);
-    return std::make_unique<AnalyzerLink>(OpenAnalyzerTransport(parsed, TransportContext{timeout, embedded}),
-                                          trace);
+    std::unique_ptr<Transport> transport =
+        OpenAnalyzerTransport(parsed, TransportContext{timeout, embedded, replay_timing});
+    return std::make_unique<AnalyzerLink>(wrap ? wrap(std::move(transport)) : std::move(transport), trace);
   };
 }
 

@@ -1,5 +1,6 @@
 #include "app/analyzer_transports.h"
 
+#include "app/replay_analyzer.h"
 #include "common/run_error.h"
 #include "link/gpib_controller_transport.h"
 #include "link/serial_stream.h"
@@ -39,6 +40,10 @@ std::unique_ptr<Transport> OpenControllerOnUsb(const AnalyzerAddress& address, c
                                      address.gpib, context.timeout);
 }
 
+std::unique_ptr<Transport> OpenReplay(const AnalyzerAddress& address, const TransportContext& context) {
+  return OpenReplayTransport(address.text, context.replay_timing);
+}
+
 constexpr TransportRow kRows[] = {
     {"simulated", [](const AnalyzerAddress& a) { return a.kind == Kind::Simulated; }, OpenSimulated},
     {"socket", [](const AnalyzerAddress& a) { return a.kind == Kind::Socket; }, OpenSocket},
@@ -48,6 +53,7 @@ constexpr TransportRow kRows[] = {
      [](const AnalyzerAddress& a) { return a.kind == Kind::GpibController && a.path.empty(); }, OpenControllerOnLan},
     {"gpib controller on USB",
      [](const AnalyzerAddress& a) { return a.kind == Kind::GpibController && !a.path.empty(); }, OpenControllerOnUsb},
+    {"replay", [](const AnalyzerAddress& a) { return a.kind == Kind::Replay; }, OpenReplay},
 };
 
 }  // namespace

@@ -19,6 +19,8 @@ struct TransportContext {
   // The built-in simulated analyzer lands here (when not null), so the
   // program can show its display after the run.
   std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr;
+  // replay:FILE keeps the recorded delays between operations.
+  bool replay_timing = false;
 };
 
 struct TransportRow {

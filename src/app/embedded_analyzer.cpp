@@ -82,12 +82,15 @@ std::string EmbeddedAnalyzer::WriteScreenSvg(const std::string& path) const {
   return WriteFileDurably(path, ScreenSvg());
 }
 
-AnalyzerFactory MakeEmbeddedAnalyzerFactory(std::string address, std::chrono::milliseconds timeout,
-                                            std::ostream* trace, std::shared_ptr<EmbeddedAnalyzer>* keep) {
-  return [address, timeout, trace, keep]() -> std::unique_ptr<AnalyzerLink> {
+AnalyzerFactory MakeEmbeddedAnalyzerFactory(
+    std::string address, std::chrono::milliseconds timeout, std::ostream* trace,
+    std::shared_ptr<EmbeddedAnalyzer>* keep,
+    std::function<std::unique_ptr<Transport>(std::unique_ptr<Transport>)> wrap) {
+  return [address, timeout, trace, keep, wrap]() -> std::unique_ptr<AnalyzerLink> {
     auto analyzer = std::make_shared<EmbeddedAnalyzer>(address);
     if (keep != nullptr) *keep = analyzer;
-    return std::make_unique<AnalyzerLink>(analyzer->Connect(timeout), trace);
+    std::unique_ptr<Transport> transport = analyzer->Connect(timeout);
+    return std::make_unique<AnalyzerLink>(wrap ? wrap(std::move(transport)) : std::move(transport), trace);
   };
 }
 

@@ -6,6 +6,7 @@
 // ByteStream on the simulator's interpreter, read by the same reply and block
 // reader, so the measurement code cannot tell the two apart.
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -51,8 +52,10 @@ class EmbeddedAnalyzer {
 // The record's factory for an embedded analyzer: the analyzer is built on
 // the link's first use, so a bad address fails inside the run like any link
 // that cannot be created (error 429), and it is kept in `*keep` (when given)
-// for the program to show after the run.
-AnalyzerFactory MakeEmbeddedAnalyzerFactory(std::string address, std::chrono::milliseconds timeout,
-                                            std::ostream* trace, std::shared_ptr<EmbeddedAnalyzer>* keep);
+// for the program to show after the run. `wrap` is put around its transport.
+AnalyzerFactory MakeEmbeddedAnalyzerFactory(
+    std::string address, std::chrono::milliseconds timeout, std::ostream* trace,
+    std::shared_ptr<EmbeddedAnalyzer>* keep,
+    std::function<std::unique_ptr<Transport>(std::unique_ptr<Transport>)> wrap = {});
 
 }  // namespace multitone

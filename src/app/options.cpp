@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/output_names.h"
+#include "app/replay_analyzer.h"
 #include "app/station_options.h"
 #include "link/analyzer_address.h"
 #include "app/usage_error.h"
@@ -35,7 +36,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "(PASS or MARGINAL), 1 the run failed (one line \"error N: Step: what went wrong\" on\n"
       "stderr), 2 bad command line, limits file or serial, 3 FAIL.\n"
       "Other commands: multitone COMMAND --help, for COMMAND in: serve, config, history,\n"
-      "stats, limits, sync.",
+      "stats, limits, sync, record.",
       "multitone");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
@@ -43,7 +44,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
                  "a LAN/GPIB gateway, TCPIP::HOST::gpib0,ADDR::INSTR for VXI-11; "
                  "ASRL/dev/PATH::INSTR[?baud=9600,bits=8,parity=none,stop=1,flow=none,term=lf] for a "
                  "serial line; prologix://HOST[:1234]/ADDR or ASRL/dev/PATH::INSTR?gpib=ADDR for a "
-                 "++ GPIB controller; or sim[:OPTIONS] for the built-in simulated analyzer (the default)")
+                 "++ GPIB controller; sim[:OPTIONS] for the built-in simulated analyzer (the default); "
+                 "or replay:FILE for a run recorded with --record FILE")
       ->type_name("ADDRESS")
       ->check(CLI::Validator(
           [](const std::string& address) { return address.empty() ? "empty analyzer address" : ""; }, ""));
@@ -82,6 +84,12 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
                  "With postgresql://: the local spool of runs not yet on the server "
                  "(default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
       ->type_name("PATH");
+  app.add_option("--record", options.record_file,
+                 "Record every analyzer operation of the run (what was sent, what came back, when, "
+                 "and errors) in FILE, for --analyzer replay:FILE to answer a later run from")
+      ->type_name("FILE");
+  app.add_flag("--replay-timing", options.replay_timing,
+               "With --analyzer replay:FILE: keep the recorded delays instead of answering at once");
   app.add_option("--prompt", options.prompt,
                  "With --serial -: what the operator is asked before the serial is read")
       ->type_name("TEXT");
@@ -125,6 +133,14 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
     if (folder->empty()) continue;
     if (const std::string problem = FolderProblem(*folder); !problem.empty()) {
       return UsageError("result folder " + problem, std::cerr);
+    }
+  }
+  if (options.replay_timing && !IsReplayAddress(options.analyzer)) {
+    return UsageError("--replay-timing needs --analyzer replay:FILE", std::cerr);
+  }
+  if (app.count("--record") > 0) {
+    if (const std::string why = WhyFileCannotBeWritten(options.record_file); !why.empty()) {
+      return UsageError("--record: " + why, std::cerr);
     }
   }
   options.analyzer_given = app.count("--analyzer") > 0;

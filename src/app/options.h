@@ -34,6 +34,9 @@ struct ProgramOptions {
   std::string json_folder;     // --json-dir: SERIAL-TIME.json there when --json is not given
   std::string junit_folder;    // --junit-dir: SERIAL-TIME.xml
   std::string report_folder;   // --report-dir: SERIAL-TIME.html
+  // The run's analyzer exchange recorded, and a recorded run replayed.
+  std::string record_file;     // --record FILE
+  bool replay_timing = false;  // --replay-timing: replay:FILE keeps the recorded delays
 };
 
 // Parses argv into `options`, then takes what the command line left out

@@ -6,8 +6,10 @@
 
 #include "app/embedded_analyzer.h"
 #include "app/progress_line.h"
+#include "app/run_recording.h"
 #include "app/station_setup.h"
 #include "app/unit_outputs.h"
+#include "common/durable_file.h"
 #include "link/analyzer_address.h"
 #include "output/verdict_line.h"
 #include "station/finish_unit.h"
@@ -76,10 +78,15 @@ int RunProgram(const ProgramOptions& options) {
   choices.station = options.station;
   choices.station_given = options.station_given;
   choices.operator_name = options.operator_name;
+  choices.replay_timing = options.replay_timing;
+  // --record: every operation of the run kept, from the link's first.
+  RunRecording recording;
+  if (!options.record_file.empty()) choices.wrap = recording.Wrap();
   StationSetup setup;
   // Built by the run's first operation; kept to show its display afterwards.
   std::shared_ptr<EmbeddedAnalyzer> embedded;
   if (const std::string why = BuildStationSetup(choices, setup, &embedded); !why.empty()) return Refuse(why);
+  if (!options.record_file.empty()) setup.create_analyzer = recording.Around(setup.create_analyzer);
 
   std::string serial = options.serial;
   if (serial == "-") {
@@ -114,6 +121,10 @@ int RunProgram(const ProgramOptions& options) {
   if (embedded && !options.screen_svg.empty()) {
     sinks.push_back({UnitSink::Kind::Keeps, "result not written", false,
                      [&](const UnitResult&) { return embedded->WriteScreenSvg(options.screen_svg); }});
+  }
+  if (!options.record_file.empty()) {
+    sinks.push_back({UnitSink::Kind::Keeps, "result not written", !WritesThrough(options.record_file),
+                     [&](const UnitResult& u) { return recording.Write(options.record_file, options, u); }});
   }
   for (UnitSink& sink : UnitOutputSinks(options, unit)) sinks.push_back(std::move(sink));
   if (!options.results.empty()) {

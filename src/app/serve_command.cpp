@@ -12,6 +12,8 @@
 #include <memory>
 #include <thread>
 
+#include "app/kept_records_history.h"
+#include "app/run_recording.h"
 #include "app/station_options.h"
 #include "app/station_setup.h"
 #include "app/token_file.h"
@@ -36,6 +38,7 @@ struct ServeOptions {
   std::string token_file;
   std::string config;
   int timeout_ms = 20000;
+  std::string record_folder;  // --record DIR: a record per run
 };
 
 int Usage(const std::string& message) {
@@ -83,6 +86,10 @@ int ServeCommand(int argc, const char* const* argv) {
       ->type_name("PATH");
   app.add_option("--station", options.station, "This station's name (default: the host name)")
       ->type_name("NAME");
+  app.add_option("--record", options.record_folder,
+                 "Keep each run's analyzer exchange as DIR/RUN_ID.jsonl (see multitone --record)")
+      ->type_name("DIR")
+      ->check(CLI::ExistingDirectory);
   app.add_option("--listen", options.listen, "Where the page and the API listen")
       ->type_name("HOST:PORT")
       ->capture_default_str();
@@ -138,11 +145,20 @@ int ServeCommand(int argc, const char* const* argv) {
   choices.limits_file = options.limits;
   choices.station = options.station;
   choices.station_given = app.count("--station") > 0;
+  auto recording = std::make_shared<RunRecording>();
+  if (!options.record_folder.empty()) choices.wrap = recording->Wrap();
   StationSetup setup;
   if (const std::string why = BuildStationSetup(choices, setup); !why.empty()) {
     std::cerr << "multitone serve: " << why << '\n';
     return 2;
   }
+  if (!options.record_folder.empty()) setup.create_analyzer = recording->Around(setup.create_analyzer);
+  // What a record's header says of the station's runs.
+  ProgramOptions recorded_options;
+  recorded_options.analyzer = options.analyzer;
+  recorded_options.timeout_ms = options.timeout_ms;
+  recorded_options.station = setup.station;
+  recorded_options.limits_file = options.limits;
   const std::string station_name = setup.station;
 
   // The signals wait in WaitForStop; every thread started from here on
@@ -154,8 +170,12 @@ int ServeCommand(int argc, const char* const* argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   server::ServerConfig config{*listen, options.token};
-  server::StationServer station(config, std::move(setup), MakeHistory(options, station_name),
-                                std::cout);
+  std::unique_ptr<server::RunHistory> history = MakeHistory(options, station_name);
+  if (!options.record_folder.empty()) {
+    history = std::make_unique<KeptRecordsHistory>(std::move(history), recording, options.record_folder,
+                                                   recorded_options);
+  }
+  server::StationServer station(config, std::move(setup), std::move(history), std::cout);
   int port = 0;
   try {
     port = station.Bind();

@@ -1,6 +1,7 @@
 #include "app/station_setup.h"
 
 #include "app/analyzer_factory.h"
+#include "app/replay_analyzer.h"
 #include "link/analyzer_address.h"
 #include "station/unit_names.h"
 #include "verdict/limits.h"
@@ -28,9 +29,11 @@ std::string BuildStationSetup(const StationChoices& choices, StationSetup& setup
     }
   }
   setup.operator_name = choices.operator_name;
-  setup.create_analyzer = MakeAnalyzerFactory(choices.analyzer, choices.timeout, choices.trace, embedded);
+  setup.create_analyzer = MakeAnalyzerFactory(choices.analyzer, choices.timeout, choices.trace, embedded,
+                                              choices.wrap, choices.replay_timing);
   setup.analyzer = choices.analyzer.empty() ? "sim" : choices.analyzer;
-  setup.simulated = NamesSimulatedAnalyzer(choices.analyzer);
+  // A replayed unit was not measured now: it is marked as the simulator's are.
+  setup.simulated = NamesSimulatedAnalyzer(choices.analyzer) || IsReplayAddress(choices.analyzer);
   return {};
 }
 

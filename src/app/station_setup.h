@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/analyzer_factory.h"
 #include "app/embedded_analyzer.h"
 #include "station/unit_run.h"
 
@@ -20,6 +21,8 @@ struct StationChoices {
   std::string station;               // empty: this machine's host name
   bool station_given = false;        // an empty name given is refused
   std::string operator_name;         // empty: none
+  bool replay_timing = false;        // replay:FILE keeps the recorded delays
+  TransportWrap wrap;                // put around every transport opened (--record)
 };
 
 // Fills `setup`; empty on success, else why the setup cannot be made (a

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/config_command.h"
+#include "app/record_command.h"
 #include "app/serve_command.h"
 #include "app/store_commands.h"
 
@@ -10,10 +11,12 @@ namespace multitone {
 namespace {
 
 // One line per command; each command's parser lives in its own file.
-constexpr std::array<Subcommand, 6> kSubcommands = {{
+constexpr std::array<Subcommand, 7> kSubcommands = {{
     {"config", "config check: the station file validated, each setting and where it came from", ConfigCommand},
     {"history", "A unit's stored runs, newest first", HistoryCommand},
     {"limits", "limits derive: a limits file drafted from golden units' stored runs", LimitsCommand},
+    {"record", "record show FILE, record diff A B: a run's record as a transcript, or where two part",
+     RecordCommand},
     {"serve", "The station's front panel: a web page and an API for the line", ServeCommand},
     {"stats", "Yield, verdict counts and the spread of every figure over stored runs", StatsCommand},
     {"sync", "Forward the runs kept in the local spool to the PostgreSQL server", SyncCommand},

@@ -13,7 +13,7 @@ namespace {
 constexpr std::string_view kForms =
     "tcp://HOST[:PORT], TCPIP[board]::HOST::PORT::SOCKET, TCPIP[board]::HOST[::inst0][::INSTR], "
     "TCPIP[board]::HOST::instN::INSTR, TCPIP[board]::HOST::gpibN,ADDR[,SECONDARY]::INSTR, "
-    "ASRL/dev/PATH::INSTR[?SETTINGS], prologix://HOST[:PORT]/ADDR[,SECONDARY] or sim[:OPTIONS]";
+    "ASRL/dev/PATH::INSTR[?SETTINGS], prologix://HOST[:PORT]/ADDR[,SECONDARY], replay:FILE or sim[:OPTIONS]";
 
 [[noreturn]] void Refuse(std::string_view text, const std::string& problem) {
   throw RunError(ErrorNumber::LinkCannotBeCreated, "analyzer address '" + std::string(text) + "' " + problem +
@@ -290,12 +290,21 @@ AnalyzerAddress ParseSimulated(std::string_view text) {
   return out;
 }
 
+AnalyzerAddress ParseReplay(std::string_view text) {
+  AnalyzerAddress out;
+  out.kind = AnalyzerAddress::Kind::Replay;
+  out.path = std::string(text.substr(std::string_view("replay:").size()));
+  if (out.path.empty()) Refuse(text, "names no record file");
+  return out;
+}
+
 constexpr Form kParsers[] = {
     {[](std::string_view t) { return NamesSimulatedAnalyzer(t); }, ParseSimulated},
     {[](std::string_view t) { return t.starts_with("tcp://"); }, ParseTcp},
     {[](std::string_view t) { return t.starts_with("prologix://"); }, ParseController},
     {[](std::string_view t) { return StartsWithNoCase(t, "TCPIP"); }, ParseTcpip},
     {[](std::string_view t) { return StartsWithNoCase(t, "ASRL"); }, ParseSerial},
+    {[](std::string_view t) { return t.starts_with("replay:"); }, ParseReplay},
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 //                                          LAN (port 1234), analyzer at ADDR
 //   ASRL/dev/PATH::INSTR?gpib=ADDR[,...]   the same controller on USB (a
 //                                          serial port), analyzer at ADDR
+//   replay:FILE                            a run recorded with --record FILE
 //
 // SETTINGS are KEY=VALUE pairs joined by ",": baud (50 to 4000000, 9600),
 // bits (5 to 8, 8), parity (none, even, odd, mark, space; none), stop (1 or 2,
@@ -56,6 +57,7 @@ struct AnalyzerAddress {
     Vxi11,           // host, device
     Serial,          // path, serial
     GpibController,  // host and port (LAN) or path and serial (USB); gpib
+    Replay,          // path: the record
   };
   Kind kind = Kind::Simulated;
   std::string text;         // the address as given

@@ -1,7 +1,7 @@
 // analyzer-sim: the simulated audio analyzer as a TCP server (see --help).
 // Prints "analyzer-sim listening on HOST:PORT" on stdout once it accepts
 // clients; exit status 0 after SIGINT or SIGTERM, 1 when it cannot listen, 2
-// on a bad command line.
+// on a bad command line or a --replay record that cannot be read.
 #include <chrono>
 #include <csignal>
 #include <iostream>
@@ -11,11 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "recording/record_file.h"
 #include "sim/device_options.h"
 #include "simserver/analyzer_server.h"
 #include "simserver/controller_server.h"
 #include "simserver/gpib_controller.h"
 #include "simserver/serial_server.h"
+#include "simserver/replay_server.h"
 #include "simserver/server_options.h"
 #include "simserver/stop_signal.h"
 #include "simserver/vxi11_server.h"
@@ -27,6 +29,23 @@ int main(int argc, char** argv) {
     return *status;
   }
   const int stop_fd = multitone::simserver::InstallStopSignal();
+  if (!options.replay_file.empty()) {
+    try {
+      auto record = std::make_shared<const multitone::LinkRecord>(multitone::ReadRecordFile(options.replay_file));
+      multitone::simserver::ReplayServer server(options.bind, options.port, record);
+      std::cout << "analyzer-sim listening on " << server.Address() << "\n"
+                << "replaying " << options.replay_file << " (" << record->operations.size() << " operations)\n"
+                << std::flush;
+      server.Serve(stop_fd, std::cerr);
+    } catch (const multitone::RecordError& error) {
+      std::cerr << "analyzer-sim: record " << error.what() << '\n';
+      return 2;
+    } catch (const std::runtime_error& error) {
+      std::cerr << "analyzer-sim: " << error.what() << '\n';
+      return 1;
+    }
+    return 0;
+  }
   try {
     multitone::simserver::AnalyzerServer server(options);
     // The analyzers on the GPIB bus, each with its own state.

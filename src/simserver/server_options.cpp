@@ -84,6 +84,11 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
   app.add_flag("--realtime", options.realtime,
                "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
 
+  app.add_option("--replay", options.replay_file,
+                 "Serve a record of a run that multitone recorded (FILE.jsonl) instead of the simulated analyzer: "
+                 "each client gets the recorded answers, and a command other than the recorded one "
+                 "drops the connection (TCP only)")
+      ->type_name("FILE");
   app.set_version_flag("--version", std::string("analyzer-sim ") + MULTITONE_VERSION);
 
   try {
@@ -142,6 +147,9 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
     }
     if (!options.gpib.empty() && !options.gpib_gateway && !options.controller) {
       throw CLI::ValidationError("--gpib", "needs a bus: --gpib-gateway or --prologix");
+    }
+    if (!options.replay_file.empty() && (options.vxi11 || options.serial || options.controller || app.count("--screen") > 0 || options.realtime)) {
+      throw CLI::ValidationError("--replay", "serves the record over TCP only: not with --vxi11, --serial, --prologix, --screen or --realtime");
     }
     if (app.count("--screen") > 0) {
       if (const std::string why = WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {

@@ -1,0 +1,30 @@
+#include "app/replay_analyzer.h"
+
+#include <string>
+
+#include "common/run_error.h"
+#include "recording/record_file.h"
+#include "recording/replay_transport.h"
+
+namespace multitone {
+namespace {
+
+constexpr std::string_view kPrefix = "replay:";
+
+}  // namespace
+
+bool IsReplayAddress(std::string_view address) { return address.substr(0, kPrefix.size()) == kPrefix; }
+
+std::unique_ptr<Transport> OpenReplayTransport(std::string_view address, bool keep_timing) {
+  const std::string path(address.substr(kPrefix.size()));
+  if (path.empty()) throw RunError(ErrorNumber::LinkCannotBeCreated, "replay: names no record file");
+  std::shared_ptr<const LinkRecord> record;
+  try {
+    record = std::make_shared<const LinkRecord>(ReadRecordFile(path));
+  } catch (const RecordError& error) {
+    throw RunError(ErrorNumber::LinkCannotBeCreated, std::string("record ") + error.what());
+  }
+  return MakeReplayTransport(std::move(record), path, keep_timing);
+}
+
+}  // namespace multitone
