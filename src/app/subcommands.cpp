@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/config_command.h"
+#include "app/line_commands.h"
 #include "app/serve_command.h"
 #include "app/store_commands.h"
 
@@ -10,7 +11,8 @@ namespace multitone {
 namespace {
 
 // One line per command; each command's parser lives in its own file.
-constexpr std::array<Subcommand, 6> kSubcommands = {{
+constexpr std::array<Subcommand, 7> kSubcommands = {{
+    {"alarms", "Control-chart alarms per station, figure and channel over stored runs", AlarmsCommand},
     {"config", "config check: the station file validated, each setting and where it came from", ConfigCommand},
     {"history", "A unit's stored runs, newest first", HistoryCommand},
     {"limits", "limits derive: a limits file drafted from golden units' stored runs", LimitsCommand},
