@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
+
+#include <stdlib.h>
 
 #include "store/results_store.h"
 #include "store/sqlite_database.h"
@@ -100,6 +102,24 @@ TEST(AlarmsProgram, ADriftingStationAlarmsAtTheRunTheRulesPredictAndASteadyOneDo
                                            "steady", "--baseline", std::to_string(kBaseline)});
   EXPECT_THAT(steady.out, ::testing::HasSubstr("over 47 charts"));
   for (const AlarmLine& a : ParseAlarms(steady.out)) EXPECT_EQ(a.station, "steady");
+
+  // Limits stated for the left reference level, sigma 10 mV: no drift here
+  // takes it beyond 3 sigma, and its alarms name the stated centre and
+  // sigma (all 23 levels sit just above 0.1936 V: 8 in a row on one side);
+  // the right chart keeps its baseline and still goes beyond 3 sigma.
+  const std::string control = (folder / "control.toml").string();
+  std::ofstream(control) << "[control.\"left reference_level\"]\ncentre = 0.1936\nsigma = 0.01\n";
+  const ProgramResult stated = RunProgram({MULTITONE_BINARY, "alarms", "--results", db, "--station",
+                                           "drifting", "--control", control});
+  std::size_t left_beyond = 0, right_beyond = 0;
+  for (const AlarmLine& a : ParseAlarms(stated.out)) {
+    left_beyond += a.chart == "left reference_level" && a.rule == "beyond 3 sigma";
+    right_beyond += a.chart == "right reference_level" && a.rule == "beyond 3 sigma";
+  }
+  EXPECT_EQ(left_beyond, 0u) << stated.out;
+  EXPECT_EQ(right_beyond, 3u) << stated.out;
+  EXPECT_THAT(stated.out, ::testing::HasSubstr("left reference_level  8 in a row on one side"));
+  EXPECT_THAT(stated.out, ::testing::HasSubstr("(centre 0.1936, sigma 0.01)"));
   std::filesystem::remove_all(folder);
 }
 
