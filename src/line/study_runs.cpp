@@ -23,6 +23,12 @@ StoredStudy ReadStoredStudy(Database& db, const std::vector<std::string>& serial
   StoredStudy study;
   study.parts = serials;
   if (serials.size() < 2) throw UnbalancedStudy("a study needs at least 2 parts (serials)");
+  for (std::size_t i = 1; i < serials.size(); ++i) {
+    if (std::find(serials.begin(), serials.begin() + static_cast<std::ptrdiff_t>(i), serials[i]) !=
+        serials.begin() + static_cast<std::ptrdiff_t>(i)) {
+      throw UnbalancedStudy(serials[i] + " is listed twice: each part once");
+    }
+  }
   std::vector<SqlValue> params;
   std::string in;
   for (const std::string& serial : serials) {

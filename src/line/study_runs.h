@@ -13,8 +13,9 @@
 
 namespace multitone {
 
-// Why the stored runs do not make a study (a part nobody measured, an
-// appraiser who missed a part, cells with different numbers of runs).
+// Why the stored runs do not make a study (a part listed twice, a part
+// nobody measured, an appraiser who missed a part, cells with different
+// numbers of runs).
 class UnbalancedStudy : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

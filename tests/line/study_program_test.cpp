@@ -54,6 +54,12 @@ TEST(StudyProgram, AStoredBalancedStudyIsReportedAndAnUnbalancedOneRefused) {
                   (folder / "missing.txt").string(), "--limits", kLimits});
   EXPECT_EQ(refused.exit_code, 2);
   EXPECT_THAT(refused.err, ::testing::HasSubstr("unbalanced study: P4 by kim has 0 runs"));
+  std::ofstream(folder / "twice.txt") << "P1\nP2\nP1\n";
+  const ProgramResult twice =
+      RunProgram({MULTITONE_BINARY, "study", "grr", "--from-store", "--results", db, "--serials",
+                  (folder / "twice.txt").string(), "--limits", kLimits});
+  EXPECT_EQ(twice.exit_code, 2);
+  EXPECT_THAT(twice.err, ::testing::HasSubstr("P1 is listed twice"));
   std::filesystem::remove_all(folder);
 }
 
