@@ -14,6 +14,7 @@ struct ChartPoint {
   std::string run_id;
   std::string started_at;  // "2026-12-07T11:58:15.123Z"
   double value = 0;
+  std::string limits_sha256;  // the limits file the run was judged against, "" for none
 };
 
 struct ChartSeries {

@@ -1,11 +1,25 @@
 #include "line/station_alarms.h"
 
 #include <algorithm>
+#include <optional>
+#include <span>
 #include <tuple>
 
 #include "common/short_number.h"
 
 namespace multitone {
+
+namespace {
+
+void AddFirings(const ChartSeries& s, const std::string& chart, std::span<const double> values,
+                std::size_t offset, const ChartLimits& limits, std::size_t first, LineAlarms& result) {
+  for (const RuleFiring& firing : CheckRunRules(values, limits, first)) {
+    const ChartPoint& point = s.points[offset + firing.index];
+    result.alarms.push_back({s.station, chart, firing.rule, point.run_id, point.started_at, point.value, limits});
+  }
+}
+
+}  // namespace
 
 LineAlarms FindAlarms(const std::vector<ChartSeries>& series, std::size_t baseline,
                       const StatedLimits& stated) {
@@ -16,26 +30,24 @@ LineAlarms FindAlarms(const std::vector<ChartSeries>& series, std::size_t baseli
     std::vector<double> values;
     values.reserve(s.points.size());
     for (const ChartPoint& point : s.points) values.push_back(point.value);
-    std::optional<ChartLimits> limits;
-    std::size_t first = 0;
     if (const auto found = stated.find(chart); found != stated.end()) {
-      limits = found->second;
-    } else {
-      if (values.size() <= baseline) {
-        ++result.waiting;
+      AddFirings(s, chart, values, 0, found->second, 0, result);
+      continue;
+    }
+    // One stretch per limits file, in order.
+    for (std::size_t begin = 0, end = 0; begin < values.size(); begin = end) {
+      while (end < values.size() && s.points[end].limits_sha256 == s.points[begin].limits_sha256) ++end;
+      const auto stretch = std::span<const double>(values).subspan(begin, end - begin);
+      if (stretch.size() <= baseline) {
+        if (end == values.size()) ++result.waiting;
         continue;
       }
-      first = baseline;
-      limits = BaselineLimits(std::span(values).first(baseline));
+      const std::optional<ChartLimits> limits = BaselineLimits(stretch.first(baseline));
       if (!limits) {
         ++result.flat;
         continue;
       }
-    }
-    for (const RuleFiring& firing : CheckRunRules(values, *limits, first)) {
-      const ChartPoint& point = s.points[firing.index];
-      result.alarms.push_back(
-          {s.station, chart, firing.rule, point.run_id, point.started_at, point.value, *limits});
+      AddFirings(s, chart, stretch, begin, *limits, baseline, result);
     }
   }
   std::stable_sort(result.alarms.begin(), result.alarms.end(), [](const Alarm& a, const Alarm& b) {

@@ -26,14 +26,16 @@ using StatedLimits = std::map<std::string, ChartLimits>;
 
 struct LineAlarms {
   std::size_t charts = 0;            // series checked
-  std::size_t waiting = 0;           // series with no point beyond their baseline yet
-  std::size_t flat = 0;              // series whose baseline has no spread (the 1 kHz tone's response)
+  std::size_t waiting = 0;           // series whose newest stretch is still within its baseline
+  std::size_t flat = 0;              // baselines with no spread (the 1 kHz tone's response)
   std::vector<Alarm> alarms;         // by time, then station and chart
 };
 
 // Each series' limits come from `stated` when it names the chart (then every
-// point is checked), else from its first `baseline` points (checked from the
-// next one on). REQUIRES: baseline >= 2.
+// point is checked against them). Otherwise a change of limits file starts
+// the chart afresh: each stretch of runs judged against one limits file
+// takes its centre and sigma from its first `baseline` points and is checked
+// from the next one on. REQUIRES: baseline >= 2.
 LineAlarms FindAlarms(const std::vector<ChartSeries>& series, std::size_t baseline,
                       const StatedLimits& stated = {});
 

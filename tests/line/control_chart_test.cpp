@@ -78,10 +78,14 @@ TEST(RunRules, ZonesScaleWithTheLimits) {
   EXPECT_EQ(firings[1].rule, RunRule::TwoOfThreeBeyondTwo);  // 105.5 and 106.5 beyond 104
 }
 
-ChartSeries Series(const std::string& station, const std::string& channel, std::vector<double> values) {
+// Runs 0, 1, ... judged against limits file "A" up to `change`, "B" after.
+ChartSeries Series(const std::string& station, const std::string& channel, std::vector<double> values,
+                   std::size_t change = 100) {
   ChartSeries s{station, "reference_level", channel, 0, {}};
   for (std::size_t i = 0; i < values.size(); ++i) {
-    s.points.push_back({"run" + std::to_string(i), "2026-12-07T10:00:0" + std::to_string(i) + ".000Z", values[i]});
+    s.points.push_back({"run" + std::to_string(i), "2026-12-07T10:00:" + std::string(i < 10 ? "0" : "") +
+                                                       std::to_string(i) + ".000Z",
+                        values[i], i < change ? "A" : "B"});
   }
   return s;
 }
@@ -108,6 +112,23 @@ TEST(FindAlarms, NamesStationChartRuleAndRunFromTheBaselineOrStatedLimits) {
   std::size_t on_st2 = 0;
   for (const Alarm& a : stated.alarms) on_st2 += a.station == "st2" && a.rule == RunRule::BeyondThreeSigma;
   EXPECT_EQ(on_st2, 3u);
+}
+
+TEST(FindAlarms, ANewLimitsFileStartsTheChartAfresh) {
+  // Limits A: 1 2 1 2 (centre 1.5). Limits B from run 4: 11 12 11 12 is a
+  // new baseline (centre 11.5, sigma 0.8865), so 11.5 raises nothing;
+  // 15 is 3.95 sigma above 11.5: beyond 3 sigma at run 9.
+  const LineAlarms found = FindAlarms({Series("st1", "left", {1, 2, 1, 2, 11, 12, 11, 12, 11.5, 15}, 4)}, 4);
+  ASSERT_EQ(found.alarms.size(), 1u);
+  EXPECT_EQ(found.alarms[0].run_id, "run9");
+  EXPECT_EQ(found.alarms[0].rule, RunRule::BeyondThreeSigma);
+  EXPECT_DOUBLE_EQ(found.alarms[0].limits.centre, 11.5);
+  EXPECT_EQ(found.waiting, 0u);
+  // The same values under one limits file: 11 is far beyond 1.5 + 3 sigma.
+  const LineAlarms one = FindAlarms({Series("st1", "left", {1, 2, 1, 2, 11, 12, 11, 12, 11.5, 15})}, 4);
+  EXPECT_EQ(one.alarms.front().run_id, "run4");
+  // A change with only a baseline's worth after it waits.
+  EXPECT_EQ(FindAlarms({Series("st1", "left", {1, 2, 1, 2, 1.5, 11, 12, 11}, 5)}, 4).waiting, 1u);
 }
 
 }  // namespace
