@@ -3,7 +3,7 @@
 
 #include "common/leading_number_value.h"
 #include "common/plain_number_text.h"
-#include "report/rounded_cell_text.h"
+#include "write_back/rounded_cell_text.h"
 
 namespace multitone {
 namespace {

@@ -1,5 +1,5 @@
 // What the station server adds to a run: the same unit on the simulated
-// analyzer tested directly (TestUnit), and through the server from the POST
+// analyzer tested directly (RunUnit), and through the server from the POST
 // to the verdict event arriving on an event stream, as the page receives it.
 // The difference of the two medians is the server's share: the request, the
 // worker hand-over, the result document and drawing, and the event.
@@ -16,7 +16,7 @@
 
 #include "app/embedded_analyzer.h"
 #include "server/station_server.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 #include "verdict/limits.h"
 
 namespace multitone::server {
@@ -42,7 +42,7 @@ StationSetup SimulatedStation() {
 void DirectRun(benchmark::State& state) {
   const StationSetup setup = SimulatedStation();
   for (auto _ : state) {
-    UnitResult unit = TestUnit(setup, "PB20000001");
+    UnitResult unit = RunUnit(setup, "PB20000001");
     benchmark::DoNotOptimize(unit.judgement.verdict);
   }
 }

@@ -10,7 +10,7 @@
 #include "output/verdict_line.h"
 #include "run/build_run_results.h"
 #include "run/run_measurement.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 #include "support/synthetic_devices.h"
 
 namespace multitone::testing {

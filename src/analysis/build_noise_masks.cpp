@@ -1,4 +1,4 @@
-#include "analysis/steps.h"
+#include "analysis/analysis_steps.h"
 #include "common/plain_number_text.h"
 #include "common/table_index.h"
 

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <limits>
 
-#include "analysis/steps.h"
+#include "analysis/analysis_steps.h"
 #include "common/float_check.h"
 #include "common/ratio_to_db.h"
 #include "common/table_index.h"

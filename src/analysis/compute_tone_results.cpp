@@ -1,6 +1,6 @@
 #include <optional>
 
-#include "analysis/steps.h"
+#include "analysis/analysis_steps.h"
 #include "common/float_check.h"
 #include "common/plain_number_text.h"
 #include "common/ratio_to_db.h"

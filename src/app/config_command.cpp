@@ -12,7 +12,7 @@
 #include "app/whole_number_check.h"
 #include "server/access_rules.h"
 #include "server/listen_address.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 #include "store/results_url.h"
 #include "store/run_storage.h"
 #include "verdict/limits.h"

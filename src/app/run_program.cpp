@@ -10,7 +10,7 @@
 #include "app/unit_outputs.h"
 #include "output/verdict_line.h"
 #include "station/finish_unit.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 #include "station/unit_names.h"
 #include "store/store_unit.h"
 
@@ -99,7 +99,7 @@ int RunProgram(const ProgramOptions& options) {
   UnitResult unit;
   {
     ProgressLine progress(!options.quiet && !options.trace);
-    unit = TestUnit(setup, serial, [&](std::size_t index, std::size_t count, std::string_view step) {
+    unit = RunUnit(setup, serial, [&](std::size_t index, std::size_t count, std::string_view step) {
       progress.Show(index, count, step);
     });
   }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/embedded_analyzer.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 
 namespace multitone {
 

@@ -3,7 +3,7 @@
 #include "common/float_check.h"
 #include "common/plain_number_text.h"
 #include "common/table_index.h"
-#include "measure/steps.h"
+#include "measure/measure_steps.h"
 
 namespace multitone {
 namespace {

@@ -1,5 +1,5 @@
 #include "record/idioms.h"
-#include "measure/steps.h"
+#include "measure/measure_steps.h"
 
 namespace multitone {
 

@@ -3,7 +3,7 @@
 
 #include "common/table_index.h"
 #include "measure/nominal_tones.h"
-#include "measure/steps.h"
+#include "measure/measure_steps.h"
 
 namespace multitone {
 

@@ -1,7 +1,7 @@
 #include "common/float_check.h"
 #include "common/leading_number_value.h"
 #include "record/idioms.h"
-#include "measure/steps.h"
+#include "measure/measure_steps.h"
 
 namespace multitone {
 

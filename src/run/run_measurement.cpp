@@ -4,9 +4,9 @@
 #include <new>
 #include <stdexcept>
 
-#include "analysis/steps.h"
-#include "measure/steps.h"
-#include "report/steps.h"
+#include "analysis/analysis_steps.h"
+#include "measure/measure_steps.h"
+#include "write_back/write_back_steps.h"
 
 namespace multitone {
 namespace {

@@ -6,7 +6,7 @@
 #include <array>
 
 #include "measure/nominal_tones.h"
-#include "report/steps.h"
+#include "write_back/write_back_steps.h"
 #include "run/run_measurement.h"
 
 namespace multitone {

@@ -85,7 +85,7 @@ UnitResult StationRunner::Test(const std::string& run_id, const std::string& ser
   };
   const auto started_at = std::chrono::system_clock::now();
   try {
-    UnitResult unit = TestUnit(setup_, serial, progress);
+    UnitResult unit = RunUnit(setup_, serial, progress);
     unit.run_id = run_id;
     return unit;
   } catch (const std::exception& error) {

@@ -14,7 +14,7 @@
 #include "server/event_hub.h"
 #include "server/result_cache.h"
 #include "server/run_history.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 
 namespace multitone::server {
 

@@ -14,7 +14,7 @@
 
 #include "server/listen_address.h"
 #include "server/run_history.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 
 namespace multitone::server {
 

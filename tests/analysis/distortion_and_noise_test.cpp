@@ -3,7 +3,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "analysis/steps.h"
+#include "analysis/analysis_steps.h"
 #include "common/plain_number_text.h"
 #include "common/run_error.h"
 #include "support/scripted_run.h"

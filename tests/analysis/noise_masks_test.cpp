@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "analysis/steps.h"
+#include "analysis/analysis_steps.h"
 #include "common/run_error.h"
 #include "support/scripted_run.h"
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "analysis/steps.h"
+#include "analysis/analysis_steps.h"
 #include "common/plain_number_text.h"
 #include "support/scripted_run.h"
 

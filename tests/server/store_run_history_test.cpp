@@ -9,7 +9,7 @@
 
 #include "app/embedded_analyzer.h"
 #include "server/store_run_history.h"
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 #include "verdict/limits.h"
 
 namespace multitone::server {
@@ -22,7 +22,7 @@ UnitResult Tested(const std::string& analyzer, const std::string& serial, const 
   setup.simulated = true;
   setup.station = station;
   setup.limits = LoadLimits(std::string(TESTS_SOURCE_DIR) + "/../examples/limits.toml");
-  return TestUnit(setup, serial);
+  return RunUnit(setup, serial);
 }
 
 void Record(RunHistory& history, const UnitResult& unit) {

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "report/steps.h"
+#include "write_back/write_back_steps.h"
 #include "support/scripted_run.h"
 
 namespace multitone::testing {

@@ -1,7 +1,7 @@
 #include "common/plain_number_text.h"
 #include "common/table_index.h"
 #include "record/idioms.h"
-#include "report/steps.h"
+#include "write_back/write_back_steps.h"
 
 namespace multitone {
 

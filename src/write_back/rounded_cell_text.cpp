@@ -1,4 +1,4 @@
-#include "report/rounded_cell_text.h"
+#include "write_back/rounded_cell_text.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "station/test_unit.h"
+#include "station/unit_run.h"
 
 #include <unistd.h>
 
@@ -11,7 +11,7 @@
 
 namespace multitone {
 
-UnitResult TestUnit(const StationSetup& setup, const std::string& serial, const StepProgress& progress) {
+UnitResult RunUnit(const StationSetup& setup, const std::string& serial, const StepProgress& progress) {
   UnitResult unit;
   unit.run_id = NewRunId();
   unit.serial = serial;

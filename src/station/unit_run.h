@@ -25,7 +25,7 @@ struct StationSetup {
 // Called before each step of the run: index 0-based, of `count`, the step's name.
 using StepProgress = std::function<void(std::size_t index, std::size_t count, std::string_view step)>;
 
-UnitResult TestUnit(const StationSetup& setup, const std::string& serial,
+UnitResult RunUnit(const StationSetup& setup, const std::string& serial,
                     const StepProgress& progress = {});
 
 // A random (version 4) UUID, lower-case.

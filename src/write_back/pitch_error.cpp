@@ -1,4 +1,4 @@
-#include "report/steps.h"
+#include "write_back/write_back_steps.h"
 
 namespace multitone {
 

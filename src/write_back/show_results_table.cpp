@@ -1,7 +1,7 @@
 #include "common/table_index.h"
 #include "record/idioms.h"
-#include "report/rounded_cell_text.h"
-#include "report/steps.h"
+#include "write_back/rounded_cell_text.h"
+#include "write_back/write_back_steps.h"
 
 namespace multitone {
 namespace {
