@@ -35,7 +35,7 @@ TEST(FDistribution, UpperTailMatchesClosedForms) {
 GaugeStudyData Study(std::vector<double> values) { return {3, 2, 2, std::move(values)}; }
 
 TEST(GaugeStudy, NoAppraiserEffectGivesAvZeroAndAPooledInteraction) {
-  // Part 1: A 10 12, B 12 10; part 2: A 20 21, B 19 20; part 3: A 30 29, B 30 31.
+  // P1: A 10 12, B 12 10; P2: A 20 21, B 19 20; P3: A 30 29, B 30 31.
   // Grand mean 244/12 = 20.333; part means 11, 20, 30; both appraisers 122/6.
   // SS part = 4 × (9.333² + 0.333² + 9.667²) = 4 × 180.667 = 722.667, df 2, MS 361.333
   // SS appraiser = 0, df 1, MS 0
@@ -71,7 +71,7 @@ TEST(GaugeStudy, NoAppraiserEffectGivesAvZeroAndAPooledInteraction) {
 TEST(GaugeStudy, ASignificantInteractionIsKeptAndAppraisersDiffer) {
   // The same parts; appraiser A reads 1 high, B 1 low, and the interaction
   // effects of A are +0.5, +0.5, -1 (B the opposite):
-  // part 1: A 11.5 13.5, B 8.5 10.5; part 2: A 21 22, B 18 19; part 3: A 29.5 30.5, B 29.5 30.5.
+  // P1: A 11.5 13.5, B 8.5 10.5; P2: A 21 22, B 18 19; P3: A 29.5 30.5, B 29.5 30.5.
   // SS part = 722.667 (MS 361.333); SS appraiser = 6 × (1 + 1) = 12 (MS 12)
   // SS interaction = 2 × (0.25 × 4 + 1 × 2) = 6 (MS 3); SS repeat = 6 (MS 1)
   // F = 3, p = (1 + 3/3)^-3 = 0.125 <= 0.25: kept
