@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/config_command.h"
+#include "app/line_commands.h"
 #include "app/record_command.h"
 #include "app/serve_command.h"
 #include "app/store_commands.h"
@@ -11,7 +12,8 @@ namespace multitone {
 namespace {
 
 // One line per command; each command's parser lives in its own file.
-constexpr std::array<Subcommand, 7> kSubcommands = {{
+constexpr std::array<Subcommand, 9> kSubcommands = {{
+    {"alarms", "Control-chart alarms per station, figure and channel over stored runs", AlarmsCommand},
     {"config", "config check: the station file validated, each setting and where it came from", ConfigCommand},
     {"history", "A unit's stored runs, newest first", HistoryCommand},
     {"limits", "limits derive: a limits file drafted from golden units' stored runs", LimitsCommand},
@@ -19,6 +21,7 @@ constexpr std::array<Subcommand, 7> kSubcommands = {{
      RecordCommand},
     {"serve", "The station's front panel: a web page and an API for the line", ServeCommand},
     {"stats", "Yield, verdict counts and the spread of every figure over stored runs", StatsCommand},
+    {"study", "study grr --from-store: a gauge R&R study over stored runs", StudyCommand},
     {"sync", "Forward the runs kept in the local spool to the PostgreSQL server", SyncCommand},
 }};
 

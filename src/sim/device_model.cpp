@@ -71,7 +71,7 @@ double DeviceModel::ToneHz(Channel channel, int tone) const {
 }
 
 double DeviceModel::ToneRmsV(Channel channel, int tone) const {
-  return options_.level_v * std::pow(10.0, ResponseDb(channel, ToneHz(channel, tone)) / 20.0);
+  return LevelAtRun(options_) * std::pow(10.0, ResponseDb(channel, ToneHz(channel, tone)) / 20.0);
 }
 
 double DeviceModel::HarmonicRatio(int order) const {
@@ -89,7 +89,7 @@ double DeviceModel::HumRmsV() const {
 
 double DeviceModel::ClippingRailV() const {
   if (options_.fault != DeviceFault::Clipping) return 0;
-  return kClippingCrest * options_.level_v * std::sqrt(static_cast<double>(kToneCount));
+  return kClippingCrest * LevelAtRun(options_) * std::sqrt(static_cast<double>(kToneCount));
 }
 
 std::span<const Sinusoid> DeviceModel::Multitone(Channel channel) const {

@@ -31,6 +31,15 @@ double NumberValue(std::string_view key, std::string_view text) {
   return value;
 }
 
+std::uint64_t WholeNumberValue(std::string_view key, std::string_view text) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    Bad("option " + std::string(key) + " needs a whole number, not '" + std::string(text) + "'");
+  }
+  return value;
+}
+
 // The range of each numeric option, for the check and for the help text.
 struct Range {
   const char* name;
@@ -44,6 +53,8 @@ constexpr Range kThd{"thd", 0.0, 30.0, " %"};
 constexpr Range kCrosstalk{"crosstalk", -200.0, 0.0, " dB"};
 constexpr Range kNoise{"noise", 0.0, 1.0, " V"};
 constexpr Range kHum{"hum", 0.0, 10.0, " V"};
+constexpr Range kDrift{"drift", -1.0, 1.0, " dB"};
+constexpr std::uint64_t kLastRun = 1000000;
 
 void CheckRange(const Range& range, double value) {
   if (!(value >= range.low && value <= range.high)) {
@@ -89,6 +100,13 @@ void ValidateDeviceOptions(const DeviceOptions& o) {
   if (!(std::isinf(o.crosstalk_db) && o.crosstalk_db < 0)) CheckRange(kCrosstalk, o.crosstalk_db);
   CheckRange(kNoise, o.noise_v);
   CheckRange(kHum, o.hum_v);
+  CheckRange(kDrift, o.drift_db);
+  if (o.run > kLastRun) Bad("option run=" + std::to_string(o.run) + " is beyond " + std::to_string(kLastRun));
+  if (!(LevelAtRun(o) <= kLevel.high)) Bad("option drift takes the level beyond " + RangeText(kLevel));
+}
+
+double LevelAtRun(const DeviceOptions& o) {
+  return o.level_v * std::pow(10.0, o.drift_db * static_cast<double>(o.run) / 20.0);
 }
 
 std::string DeviceOptionsHelp() {
@@ -102,7 +120,10 @@ std::string DeviceOptionsHelp() {
        << "  noise=" << RangeText(kNoise) << " (" << d.noise_v << "): white noise within 20 Hz..20 kHz\n"
        << "  hum=" << RangeText(kHum) << " (" << d.hum_v << "): 50 Hz hum with its harmonics\n"
        << "  fault=" << FaultNames() << " (" << FaultName(d.fault) << ")\n"
-       << "  seed=a whole number (" << d.seed << "): phases and noise\n";
+       << "  seed=a whole number (" << d.seed << "): phases and noise\n"
+       << "  drift=" << RangeText(kDrift) << " (" << d.drift_db
+       << "): level change from one run number to the next\n"
+       << "  run=0 to " << kLastRun << " (" << d.run << "): the run number the drift is taken at\n";
   return text.str();
 }
 
@@ -143,15 +164,14 @@ DeviceOptions ParseDeviceOptions(std::string_view text) {
       if (!fault) Bad("unknown fault '" + std::string(value) + "' (known: " + FaultNames() + ")");
       options.fault = *fault;
     } else if (key == "seed") {
-      std::uint64_t seed = 0;
-      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seed);
-      if (value.empty() || error != std::errc() || end != value.data() + value.size()) {
-        Bad("option seed needs a whole number, not '" + std::string(value) + "'");
-      }
-      options.seed = seed;
+      options.seed = WholeNumberValue(key, value);
+    } else if (key == "drift") {
+      options.drift_db = NumberValue(key, value);
+    } else if (key == "run") {
+      options.run = WholeNumberValue(key, value);
     } else {
       Bad("unknown option '" + std::string(key) +
-          "' (known: speed, level, thd, crosstalk, noise, hum, fault, seed)");
+          "' (known: speed, level, thd, crosstalk, noise, hum, fault, seed, drift, run)");
     }
   }
   ValidateDeviceOptions(options);
@@ -168,7 +188,7 @@ std::string DescribeDeviceOptions(const DeviceOptions& o) {
     text << o.crosstalk_db;
   }
   text << ",noise=" << o.noise_v << ",hum=" << o.hum_v << ",fault=" << FaultName(o.fault)
-       << ",seed=" << o.seed;
+       << ",seed=" << o.seed << ",drift=" << o.drift_db << ",run=" << o.run;
   return text.str();
 }
 

@@ -22,7 +22,15 @@ struct DeviceOptions {
   double hum_v = 0;            // RMS of 50 Hz hum (harmonics follow)
   DeviceFault fault = DeviceFault::None;
   std::uint64_t seed = 1;      // phases and noise
+  // A station that drifts, one process per run: the tones play at
+  // level × 10^(drift × run / 20), so the level moves by `drift` dB from one
+  // run number to the next.
+  double drift_db = 0;
+  std::uint64_t run = 0;
 };
+
+// The level every tone plays at, drift included, V.
+double LevelAtRun(const DeviceOptions& options);
 
 // "none", "dead-left", "dead-right", "swapped", "hum", "clipping".
 std::string_view FaultName(DeviceFault fault);
@@ -32,7 +40,8 @@ std::string FaultNames();
 
 // Throws std::invalid_argument naming the option when a value is out of
 // range: speed 0.5..2, level 0..10 V, thd 0..30 %, crosstalk -200..0 dB (or
-// -inf), noise 0..1 V, hum 0..10 V.
+// -inf), noise 0..1 V, hum 0..10 V, drift -1..1 dB, run 0..1000000, and the
+// drifted level within the level's range.
 void ValidateDeviceOptions(const DeviceOptions& options);
 
 // One line per option for help texts: "  speed=0.5 to 2 (1): ...", with its

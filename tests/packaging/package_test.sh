@@ -92,12 +92,12 @@ install)
     complete "multitone --analyzer sim:speed=1,cr"
     complete "multitone serve --token"
     complete "multitone config "' _ "$root/usr/share/bash-completion/completions/multitone" 2>&1)
-  [ "$completion" = $'serve stats sync\ndead-left dead-right\n1,crosstalk=\n--token --token-file\ncheck' ] ||
+  [ "$completion" = $'serve stats sync study\ndead-left dead-right\n1,crosstalk=\n--token --token-file\ncheck' ] ||
     fail "completion offered: $completion"
 
   # Every option a program's --help lists is in its manual page and is
   # offered by completion: a new option that misses either fails here.
-  for command in "" serve "config check" history stats "limits derive" sync; do
+  for command in "" serve "config check" history stats "limits derive" sync alarms "study grr"; do
     # shellcheck disable=SC2086  # the command's words
     options=$("$bin/multitone" $command --help | grep -o -- '--[a-z][a-z0-9-]*' | sort -u)
     offered=$(bash -c 'source "$1"; COMP_LINE="multitone $2 -"; COMP_POINT=${#COMP_LINE}

@@ -29,6 +29,8 @@ TEST(DeviceOptions, RejectsUnknownMalformedAndOutOfRangeValuesByName) {
   const std::pair<const char*, const char*> cases[] = {
       {"colour=red", "colour"}, {"speed=fast", "speed"}, {"speed=3", "speed"},  {"thd=-1", "thd"},
       {"fault=melted", "melted"}, {"seed=-3", "seed"},   {"level", "level"},    {"noise=1,", "comma"},
+      {"drift=2", "drift"},       {"run=1.5", "run"},    {"run=1000001", "run"},
+      {"level=9,drift=1,run=10", "drift"},  // 9 V + 10 dB is beyond 10 V
   };
   for (const auto& [text, named] : cases) {
     try {
@@ -40,8 +42,15 @@ TEST(DeviceOptions, RejectsUnknownMalformedAndOutOfRangeValuesByName) {
   }
 }
 
+TEST(DeviceOptions, DriftMovesTheLevelByItsDecibelsPerRunNumber) {
+  // 0.1 V × 10^(0.5 × 2 / 20) = 0.1 × 10^0.05 = 0.112202 V; run 0 is the level itself.
+  EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,drift=0.5,run=2")), 0.1122018, 1e-7);
+  EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,drift=0.5")), 0.1);
+  EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,drift=-0.5,run=2")), 0.0891251, 1e-7);
+}
+
 TEST(DeviceOptions, DescriptionReadsBackAsTheSameOptions) {
-  const DeviceOptions o = ParseDeviceOptions("speed=0.9985,crosstalk=off,fault=hum,seed=9");
+  const DeviceOptions o = ParseDeviceOptions("speed=0.9985,crosstalk=off,fault=hum,seed=9,drift=0.02,run=4");
   EXPECT_EQ(DescribeDeviceOptions(ParseDeviceOptions(DescribeDeviceOptions(o))), DescribeDeviceOptions(o));
 }
 

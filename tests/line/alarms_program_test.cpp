@@ -1,0 +1,147 @@
+// multitone alarms through the real program: two simulated stations store
+// the same 23 units (seeds 1 to 23) into one SQLite file; one of them drifts
+// from run 21 on. The rules fire where they must on the drifting one and
+// stay quiet on the steady one.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include <stdlib.h>
+
+#include "store/results_store.h"
+#include "store/sqlite_database.h"
+#include "support/subprocess.h"
+
+namespace multitone::testing {
+namespace {
+
+const std::string kLimits = std::string(TESTS_SOURCE_DIR) + "/../examples/limits.toml";
+
+struct AlarmLine {
+  std::string station, chart, rule, run_id;
+};
+
+// "TIME  STATION  CHART  RULE  run RUN_ID  value ..." per alarm.
+std::vector<AlarmLine> ParseAlarms(const std::string& out) {
+  std::vector<AlarmLine> alarms;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> fields;
+    for (std::size_t at = 0; at != std::string::npos;) {
+      const std::size_t gap = line.find("  ", at);
+      fields.push_back(line.substr(at, gap == std::string::npos ? gap : gap - at));
+      at = gap == std::string::npos ? gap : gap + 2;
+    }
+    if (fields.size() < 6 || fields[4].rfind("run ", 0) != 0) continue;
+    alarms.push_back({fields[1], fields[2], fields[3], fields[4].substr(4)});
+  }
+  return alarms;
+}
+
+TEST(AlarmsProgram, ADriftingStationAlarmsAtTheRunTheRulesPredictAndASteadyOneDoesNot) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "multitone-line.XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path folder = pattern;
+  const std::string db = (folder / "line.db").string();
+
+  // 0.01 dB per run moves the 0.1936 V tone by 0.1936 × (10^(0.01/20) - 1)
+  // = 0.22 mV per run; the baseline's sigma of the reference level over
+  // seeds 1 to 20 is about 0.02 mV, so run 21 is some 11 sigma out, and
+  // every run after it further still.
+  constexpr int kBaseline = 20, kRuns = 23;
+  for (int k = 1; k <= kRuns; ++k) {
+    const std::string seed = "seed=" + std::to_string(k);
+    const std::string drift = ",drift=0.01,run=" + std::to_string(std::max(0, k - kBaseline));
+    for (const auto& [station, analyzer] :
+         {std::pair{"steady", "sim:" + seed}, std::pair{"drifting", "sim:" + seed + drift}}) {
+      const ProgramResult run =
+          RunProgram({MULTITONE_BINARY, "--analyzer", analyzer, "--limits", kLimits, "--serial",
+                      "SN" + std::to_string(k), "--station", station, "--results", db, "--quiet"});
+      ASSERT_EQ(run.exit_code, 0) << station << " run " << k << "\n" << run.err;
+    }
+  }
+  std::map<std::string, std::vector<std::string>> runs;  // station: run ids, oldest first
+  {
+    ResultsStore store(OpenSqlite(db));
+    store.db().Query("SELECT station, run_id FROM runs ORDER BY started_at", {},
+                     [&](const SqlRow& row) { runs[row.Text(0)].push_back(row.Text(1)); });
+  }
+  ASSERT_EQ(runs["drifting"].size(), static_cast<std::size_t>(kRuns));
+
+  const ProgramResult result = RunProgram(
+      {MULTITONE_BINARY, "alarms", "--results", db, "--baseline", std::to_string(kBaseline)});
+  ASSERT_EQ(result.exit_code, 3) << result.err;  // some rule fired
+  const auto alarms = ParseAlarms(result.out);
+  EXPECT_THAT(result.out, ::testing::HasSubstr("over 94 charts"));  // 2 × (1 + 2 × (7 + 16))
+
+  // The drifting station: the reference level beyond 3 sigma at runs 21,
+  // 22 and 23 on both channels, and no level alarm before run 21.
+  for (const char* chart : {"left reference_level", "right reference_level"}) {
+    std::vector<std::string> beyond;
+    for (const AlarmLine& a : alarms) {
+      if (a.station == "drifting" && a.chart == chart && a.rule == "beyond 3 sigma") beyond.push_back(a.run_id);
+    }
+    const std::vector<std::string> predicted(runs["drifting"].begin() + kBaseline, runs["drifting"].end());
+    EXPECT_EQ(beyond, predicted) << chart;
+  }
+  // The steady station, same units and seeds: its level charts raise
+  // nothing. (Its other charts vary from seed to seed as the drifting
+  // station's do; any alarm there is the rules' false-alarm rate, not drift.)
+  for (const AlarmLine& a : alarms) {
+    if (a.station != "steady") continue;
+    EXPECT_THAT(a.chart, ::testing::Not(::testing::HasSubstr("level"))) << a.rule << " at " << a.run_id;
+  }
+
+  // --station keeps to one station; no drift there means no level alarm.
+  const ProgramResult steady = RunProgram({MULTITONE_BINARY, "alarms", "--results", db, "--station",
+                                           "steady", "--baseline", std::to_string(kBaseline)});
+  EXPECT_THAT(steady.out, ::testing::HasSubstr("over 47 charts"));
+  for (const AlarmLine& a : ParseAlarms(steady.out)) EXPECT_EQ(a.station, "steady");
+
+  // Limits stated for the left reference level, sigma 10 mV: no drift here
+  // takes it beyond 3 sigma, and its alarms name the stated centre and
+  // sigma (all 23 levels sit just above 0.1936 V: 8 in a row on one side);
+  // the right chart keeps its baseline and still goes beyond 3 sigma.
+  const std::string control = (folder / "control.toml").string();
+  std::ofstream(control) << "[control.\"left reference_level\"]\ncentre = 0.1936\nsigma = 0.01\n";
+  const ProgramResult stated = RunProgram({MULTITONE_BINARY, "alarms", "--results", db, "--station",
+                                           "drifting", "--control", control});
+  std::size_t left_beyond = 0, right_beyond = 0;
+  for (const AlarmLine& a : ParseAlarms(stated.out)) {
+    left_beyond += a.chart == "left reference_level" && a.rule == "beyond 3 sigma";
+    right_beyond += a.chart == "right reference_level" && a.rule == "beyond 3 sigma";
+  }
+  EXPECT_EQ(left_beyond, 0u) << stated.out;
+  EXPECT_EQ(right_beyond, 3u) << stated.out;
+  EXPECT_THAT(stated.out, ::testing::HasSubstr("left reference_level  8 in a row on one side"));
+  EXPECT_THAT(stated.out, ::testing::HasSubstr("(centre 0.1936, sigma 0.01)"));
+  std::filesystem::remove_all(folder);
+}
+
+TEST(AlarmsProgram, RefusesWhatItCannotUse) {
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{"--results", "sqlite::memory:", "--baseline", "1"}, 2, "not between"},
+      {{"--results", "sqlite::memory:", "--since", "yesterday"}, 2, "not a date"},
+      {{"--results", "sqlite::memory:", "--control", "/nonexistent/control.toml"}, 2, "cannot be read"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv = {MULTITONE_BINARY, "alarms"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const ProgramResult result = RunProgram(argv);
+    EXPECT_EQ(result.exit_code, c.exit_code) << c.says;
+    EXPECT_THAT(result.err, ::testing::HasSubstr(c.says));
+  }
+}
+
+}  // namespace
+}  // namespace multitone::testing
