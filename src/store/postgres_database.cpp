@@ -1,6 +1,6 @@
 #include "store/postgres_database.h"
 
-#include <libpq-fe.h>
+#include "store/libpq_library.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -23,27 +23,29 @@ std::string Trimmed(const char* message) {
 
 class PostgresRow : public SqlRow {
  public:
-  explicit PostgresRow(const PGresult* result) : result_(result) {}
+  PostgresRow(const PGresult* result, const LibpqFunctions& pq) : result_(result), pq_(pq) {}
   void At(int row) { row_ = row; }
-  bool IsNull(int column) const override { return PQgetisnull(result_, row_, column) != 0; }
+  bool IsNull(int column) const override { return pq_.getisnull(result_, row_, column) != 0; }
   std::int64_t Int(int column) const override {
-    return std::strtoll(PQgetvalue(result_, row_, column), nullptr, 10);
+    return std::strtoll(pq_.getvalue(result_, row_, column), nullptr, 10);
   }
   double Double(int column) const override {
-    return std::strtod(PQgetvalue(result_, row_, column), nullptr);
+    return std::strtod(pq_.getvalue(result_, row_, column), nullptr);
   }
   std::string Text(int column) const override {
-    return std::string(PQgetvalue(result_, row_, column),
-                       static_cast<std::size_t>(PQgetlength(result_, row_, column)));
+    return std::string(pq_.getvalue(result_, row_, column),
+                       static_cast<std::size_t>(pq_.getlength(result_, row_, column)));
   }
 
  private:
   const PGresult* result_;
+  const LibpqFunctions& pq_;
   int row_ = 0;
 };
 
 struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
+  decltype(&::PQclear) clear;
+  void operator()(PGresult* result) const { clear(result); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
@@ -69,28 +71,28 @@ std::optional<std::string> ParamText(const SqlValue& value) {
 
 class PostgresDatabase : public Database {
  public:
-  explicit PostgresDatabase(const std::string& connection) {
+  explicit PostgresDatabase(const std::string& connection) : pq_(Libpq()) {
     // Later keywords win: the connection string may set its own timeout.
     const std::string timeout = std::to_string(kPostgresConnectTimeoutS);
     const char* keywords[] = {"connect_timeout", "dbname", nullptr};
     const char* values[] = {timeout.c_str(), connection.c_str(), nullptr};
-    connection_ = PQconnectdbParams(keywords, values, 1);
+    connection_ = pq_.connectdb_params(keywords, values, 1);
     if (connection_ == nullptr) throw StoreError("PostgreSQL: out of memory");
-    if (PQstatus(connection_) != CONNECTION_OK) {
-      const std::string reason = Trimmed(PQerrorMessage(connection_));
-      PQfinish(connection_);
+    if (pq_.status(connection_) != CONNECTION_OK) {
+      const std::string reason = Trimmed(pq_.error_message(connection_));
+      pq_.finish(connection_);
       throw StoreError("PostgreSQL: " + reason);
     }
     // Notices ("relation already exists, skipping") are not for the operator.
-    PQsetNoticeProcessor(connection_, [](void*, const char*) {}, nullptr);
+    pq_.set_notice_processor(connection_, [](void*, const char*) {}, nullptr);
     ExecuteScript("SET TimeZone = 'UTC'");
   }
-  ~PostgresDatabase() override { PQfinish(connection_); }
+  ~PostgresDatabase() override { pq_.finish(connection_); }
 
   Engine engine() const override { return Engine::Postgres; }
 
   void ExecuteScript(const std::string& sql) override {
-    Check(Result(PQexec(connection_, sql.c_str())));
+    Check(Result(pq_.exec(connection_, sql.c_str()), ResultDeleter{pq_.clear}));
   }
 
   void Query(const std::string& sql, const std::vector<SqlValue>& params,
@@ -101,11 +103,12 @@ class PostgresDatabase : public Database {
     std::vector<const char*> pointers;
     pointers.reserve(texts.size());
     for (const auto& text : texts) pointers.push_back(text ? text->c_str() : nullptr);
-    Result result(PQexecParams(connection_, sql.c_str(), static_cast<int>(pointers.size()),
-                               nullptr, pointers.data(), nullptr, nullptr, 0));
+    Result result(pq_.exec_params(connection_, sql.c_str(), static_cast<int>(pointers.size()),
+                               nullptr, pointers.data(), nullptr, nullptr, 0),
+                  ResultDeleter{pq_.clear});
     Check(result);
-    PostgresRow current(result.get());
-    for (int i = 0, rows = PQntuples(result.get()); i < rows; ++i) {
+    PostgresRow current(result.get(), pq_);
+    for (int i = 0, rows = pq_.ntuples(result.get()); i < rows; ++i) {
       current.At(i);
       row(current);
     }
@@ -113,11 +116,12 @@ class PostgresDatabase : public Database {
 
  private:
   void Check(const Result& result) {
-    const auto status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+    const auto status = result ? pq_.result_status(result.get()) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
-    throw StoreError("PostgreSQL: " + Trimmed(PQerrorMessage(connection_)));
+    throw StoreError("PostgreSQL: " + Trimmed(pq_.error_message(connection_)));
   }
 
+  const LibpqFunctions& pq_;
   PGconn* connection_ = nullptr;
 };
 
