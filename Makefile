@@ -14,13 +14,14 @@ all: build
 deps:
 	@scripts/install-deps
 
-# The two programs, multitone and analyzer-sim (the benchmarks build with
+# The programs: multitone (with multitone-serve, which `multitone serve`
+# runs) and analyzer-sim (the benchmarks build with
 # scripts/bench, the tests with `make test`). Quiet: CMake's own progress
 # lines, without the inner make's directory chatter (QUIET, which a Ninja
 # build simply ignores).
 build: deps
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null
-	@$(QUIET) cmake --build $(BUILD_DIR) -j $(JOBS) --target multitone analyzer-sim
+	@$(QUIET) cmake --build $(BUILD_DIR) -j $(JOBS) --target multitone multitone-serve analyzer-sim
 
 run: build
 	@$(BUILD_DIR)/multitone $(ARGS)

@@ -3,9 +3,9 @@
 #include <array>
 
 #include "app/config_command.h"
+#include "app/helper_program.h"
 #include "app/line_commands.h"
 #include "app/record_command.h"
-#include "app/serve_command.h"
 #include "app/store_commands.h"
 
 namespace multitone {
@@ -19,7 +19,8 @@ constexpr std::array<Subcommand, 9> kSubcommands = {{
     {"limits", "limits derive: a limits file drafted from golden units' stored runs", LimitsCommand},
     {"record", "record show FILE, record diff A B: a run's record as a transcript, or where two part",
      RecordCommand},
-    {"serve", "The station's front panel: a web page and an API for the line", ServeCommand},
+    {"serve", "The station's front panel: a web page and an API for the line",
+     [](int argc, const char* const* argv) { return RunHelperProgram("multitone-serve", argc, argv); }},
     {"stats", "Yield, verdict counts and the spread of every figure over stored runs", StatsCommand},
     {"study", "study grr --from-store: a gauge R&R study over stored runs", StudyCommand},
     {"sync", "Forward the runs kept in the local spool to the PostgreSQL server", SyncCommand},

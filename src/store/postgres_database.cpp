@@ -1,6 +1,5 @@
 #include "store/postgres_database.h"
 
-#include <libpq-fe.h>
 #include <poll.h>
 
 #include <charconv>
@@ -8,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 #include <type_traits>
+
+#include "store/libpq_library.h"
 
 namespace multitone {
 namespace {
@@ -27,16 +28,16 @@ class PostgresRow : public SqlRow {
  public:
   explicit PostgresRow(const PGresult* result) : result_(result) {}
   void At(int row) { row_ = row; }
-  bool IsNull(int column) const override { return PQgetisnull(result_, row_, column) != 0; }
+  bool IsNull(int column) const override { return Libpq().PQgetisnull(result_, row_, column) != 0; }
   std::int64_t Int(int column) const override {
-    return std::strtoll(PQgetvalue(result_, row_, column), nullptr, 10);
+    return std::strtoll(Libpq().PQgetvalue(result_, row_, column), nullptr, 10);
   }
   double Double(int column) const override {
-    return std::strtod(PQgetvalue(result_, row_, column), nullptr);
+    return std::strtod(Libpq().PQgetvalue(result_, row_, column), nullptr);
   }
   std::string Text(int column) const override {
-    return std::string(PQgetvalue(result_, row_, column),
-                       static_cast<std::size_t>(PQgetlength(result_, row_, column)));
+    return std::string(Libpq().PQgetvalue(result_, row_, column),
+                       static_cast<std::size_t>(Libpq().PQgetlength(result_, row_, column)));
   }
 
  private:
@@ -45,7 +46,7 @@ class PostgresRow : public SqlRow {
 };
 
 struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
+  void operator()(PGresult* result) const { Libpq().PQclear(result); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
@@ -76,24 +77,24 @@ class PostgresDatabase : public Database {
     const std::string timeout = std::to_string(kPostgresConnectTimeoutS);
     const char* keywords[] = {"connect_timeout", "dbname", nullptr};
     const char* values[] = {timeout.c_str(), connection.c_str(), nullptr};
-    connection_ = PQconnectdbParams(keywords, values, 1);
+    connection_ = Libpq().PQconnectdbParams(keywords, values, 1);
     if (connection_ == nullptr) throw StoreError("PostgreSQL: out of memory");
-    if (PQstatus(connection_) != CONNECTION_OK) {
-      const std::string reason = Trimmed(PQerrorMessage(connection_));
-      PQfinish(connection_);
+    if (Libpq().PQstatus(connection_) != CONNECTION_OK) {
+      const std::string reason = Trimmed(Libpq().PQerrorMessage(connection_));
+      Libpq().PQfinish(connection_);
       throw StoreError("PostgreSQL: " + reason);
     }
     // Notices ("relation already exists, skipping") are not for the operator.
-    PQsetNoticeProcessor(connection_, [](void*, const char*) {}, nullptr);
+    Libpq().PQsetNoticeProcessor(connection_, [](void*, const char*) {}, nullptr);
     ExecuteScript("SET TimeZone = 'UTC'");
   }
-  ~PostgresDatabase() override { PQfinish(connection_); }
+  ~PostgresDatabase() override { Libpq().PQfinish(connection_); }
 
   Engine engine() const override { return Engine::Postgres; }
 
   void ExecuteScript(const std::string& sql) override {
     Usable();
-    Check(Answer(PQsendQuery(connection_, sql.c_str())));
+    Check(Answer(Libpq().PQsendQuery(connection_, sql.c_str())));
   }
 
   void Query(const std::string& sql, const std::vector<SqlValue>& params,
@@ -105,12 +106,12 @@ class PostgresDatabase : public Database {
     pointers.reserve(texts.size());
     for (const auto& text : texts) pointers.push_back(text ? text->c_str() : nullptr);
     Usable();
-    const Result result = Answer(PQsendQueryParams(connection_, sql.c_str(),
+    const Result result = Answer(Libpq().PQsendQueryParams(connection_, sql.c_str(),
                                                    static_cast<int>(pointers.size()), nullptr,
                                                    pointers.data(), nullptr, nullptr, 0));
     Check(result);
     PostgresRow current(result.get());
-    for (int i = 0, rows = PQntuples(result.get()); i < rows; ++i) {
+    for (int i = 0, rows = Libpq().PQntuples(result.get()); i < rows; ++i) {
       current.At(i);
       row(current);
     }
@@ -125,15 +126,15 @@ class PostgresDatabase : public Database {
   // last. A server that does not answer within the bound loses the
   // connection.
   Result Answer(int sent) {
-    if (!sent) throw StoreError("PostgreSQL: " + Trimmed(PQerrorMessage(connection_)));
+    if (!sent) throw StoreError("PostgreSQL: " + Trimmed(Libpq().PQerrorMessage(connection_)));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPostgresStatementTimeoutS);
     int flushed;
-    while ((flushed = PQflush(connection_)) == 1) Await(POLLIN | POLLOUT, deadline);
-    if (flushed < 0) throw StoreError("PostgreSQL: " + Trimmed(PQerrorMessage(connection_)));
+    while ((flushed = Libpq().PQflush(connection_)) == 1) Await(POLLIN | POLLOUT, deadline);
+    if (flushed < 0) throw StoreError("PostgreSQL: " + Trimmed(Libpq().PQerrorMessage(connection_)));
     Result answer;
     for (;;) {
-      while (PQisBusy(connection_)) Await(POLLIN, deadline);
-      Result next(PQgetResult(connection_));
+      while (Libpq().PQisBusy(connection_)) Await(POLLIN, deadline);
+      Result next(Libpq().PQgetResult(connection_));
       if (!next) break;
       if (!answer || Succeeded(answer)) answer = std::move(next);
     }
@@ -141,7 +142,7 @@ class PostgresDatabase : public Database {
   }
 
   static bool Succeeded(const Result& result) {
-    const auto status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+    const auto status = result ? Libpq().PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
   }
 
@@ -149,20 +150,20 @@ class PostgresDatabase : public Database {
   void Await(short events, std::chrono::steady_clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    pollfd socket{PQsocket(connection_), events, 0};
+    pollfd socket{Libpq().PQsocket(connection_), events, 0};
     if (left.count() <= 0 || ::poll(&socket, 1, static_cast<int>(left.count())) == 0) {
-      PQfinish(connection_);
+      Libpq().PQfinish(connection_);
       connection_ = nullptr;
       throw StoreError("PostgreSQL: no answer within " + std::to_string(kPostgresStatementTimeoutS) +
                        " s; connection given up");
     }
-    if (!PQconsumeInput(connection_)) throw StoreError("PostgreSQL: " + Trimmed(PQerrorMessage(connection_)));
+    if (!Libpq().PQconsumeInput(connection_)) throw StoreError("PostgreSQL: " + Trimmed(Libpq().PQerrorMessage(connection_)));
   }
 
   void Check(const Result& result) {
     if (Succeeded(result)) return;
-    const char* message = result ? PQresultErrorMessage(result.get()) : "";
-    throw StoreError("PostgreSQL: " + Trimmed(*message ? message : PQerrorMessage(connection_)));
+    const char* message = result ? Libpq().PQresultErrorMessage(result.get()) : "";
+    throw StoreError("PostgreSQL: " + Trimmed(*message ? message : Libpq().PQerrorMessage(connection_)));
   }
 
   PGconn* connection_ = nullptr;

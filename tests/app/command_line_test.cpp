@@ -46,6 +46,8 @@ TEST(CommandLine, EachIsAcceptedOrRefusedWithItsCause) {
       {{"multitone", "--help"}, 0, "", "  fault=none, dead-left, dead-right, swapped, hum, clipping (none)\n"},
       {{"multitone", "--help"}, 0, "", "  speed=0.5 to 2 (1): "},
       {{"multitone", "--version"}, 0, "", std::string("multitone ") + MULTITONE_VERSION + "\n"},
+      // Run by its own program, multitone-serve, found beside multitone.
+      {{"multitone", "serve", "--help"}, 0, "", "multitone serve: the station's front panel."},
       {{"multitone", "serve", "--limits", "l.toml"}, 2,
        "multitone serve: --analyzer is required (or analyzer.address in the station file)"
        "\nsee multitone serve --help\n", ""},
