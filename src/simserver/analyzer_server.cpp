@@ -17,25 +17,12 @@
 
 #include "common/durable_file.h"
 #include "sim/screen_svg.h"
+#include "simserver/listen_socket.h"
 
 namespace multitone::simserver {
 namespace {
 
 constexpr std::size_t kReceiveChunk = 64 * 1024;
-
-std::string Describe(const sockaddr* address) {
-  char host[INET6_ADDRSTRLEN] = "?";
-  int port = 0;
-  if (address->sa_family == AF_INET) {
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
-    ::inet_ntop(AF_INET, &v4->sin_addr, host, sizeof host);
-    port = ntohs(v4->sin_port);
-    return std::string(host) + ":" + std::to_string(port);
-  }
-  const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
-  ::inet_ntop(AF_INET6, &v6->sin6_addr, host, sizeof host);
-  return "[" + std::string(host) + "]:" + std::to_string(ntohs(v6->sin6_port));
-}
 
 }  // namespace
 
@@ -45,37 +32,9 @@ AnalyzerServer::AnalyzerServer(const ServerOptions& options)
     shared_.analyzer.GetInstrument().SetAcquisitionWait(
         [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); });
   }
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(options.port);
-  const int status = ::getaddrinfo(options.bind.c_str(), port.c_str(), &hints, &found);
-  if (status != 0) {
-    throw std::runtime_error("cannot use address '" + options.bind + "': " + ::gai_strerror(status));
-  }
-  std::string problem = "no address to bind";
-  for (const addrinfo* a = found; a != nullptr && listen_fd_ < 0; a = a->ai_next) {
-    const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (fd < 0) continue;
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 4) == 0) {
-      listen_fd_ = fd;
-    } else {
-      problem = std::strerror(errno);
-      ::close(fd);
-    }
-  }
-  ::freeaddrinfo(found);
-  if (listen_fd_ < 0) {
-    throw std::runtime_error("cannot listen on " + options.bind + ":" + port + ": " + problem);
-  }
-  sockaddr_storage bound{};
-  socklen_t length = sizeof bound;
-  ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&bound), &length);
-  address_ = Describe(reinterpret_cast<const sockaddr*>(&bound));
+  const ListeningSocket listening = ListenOn(options.bind, options.port);
+  listen_fd_ = listening.fd;
+  address_ = listening.address;
 }
 
 AnalyzerServer::~AnalyzerServer() {

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "simserver/record_answerer.h"
+#include "simserver/listen_socket.h"
 
 namespace multitone::simserver {
 namespace {
@@ -33,43 +34,9 @@ bool SendAll(int fd, const std::string& bytes) {
 
 ReplayServer::ReplayServer(const std::string& bind, int port, std::shared_ptr<const LinkRecord> record)
     : record_(std::move(record)) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port);
-  if (const int status = ::getaddrinfo(bind.c_str(), service.c_str(), &hints, &found); status != 0) {
-    throw std::runtime_error("cannot use address '" + bind + "': " + ::gai_strerror(status));
-  }
-  std::string problem = "no address to bind";
-  for (const addrinfo* a = found; a != nullptr && listen_fd_ < 0; a = a->ai_next) {
-    const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (fd < 0) continue;
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 4) == 0) {
-      listen_fd_ = fd;
-    } else {
-      problem = std::strerror(errno);
-      ::close(fd);
-    }
-  }
-  ::freeaddrinfo(found);
-  if (listen_fd_ < 0) throw std::runtime_error("cannot listen on " + bind + ":" + service + ": " + problem);
-  sockaddr_storage bound{};
-  socklen_t length = sizeof bound;
-  ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&bound), &length);
-  char host[INET6_ADDRSTRLEN] = "?";
-  if (bound.ss_family == AF_INET) {
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(&bound);
-    ::inet_ntop(AF_INET, &v4->sin_addr, host, sizeof host);
-    address_ = std::string(host) + ":" + std::to_string(ntohs(v4->sin_port));
-  } else {
-    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&bound);
-    ::inet_ntop(AF_INET6, &v6->sin6_addr, host, sizeof host);
-    address_ = "[" + std::string(host) + "]:" + std::to_string(ntohs(v6->sin6_port));
-  }
+  const ListeningSocket listening = ListenOn(bind, port);
+  listen_fd_ = listening.fd;
+  address_ = listening.address;
 }
 
 ReplayServer::~ReplayServer() {
