@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <charconv>
 #include <ostream>
 #include <stdexcept>
@@ -89,6 +90,7 @@ struct StationServer::Impl {
 
   void Route();
   void PostRun(const httplib::Request& req, httplib::Response& res);
+  void GetRecord(const std::string& run_id, httplib::Response& res);
   void GetStatus(httplib::Response& res);
   void GetEvents(const httplib::Request& req, httplib::Response& res);
 
@@ -189,8 +191,32 @@ void StationServer::Impl::Route() {
              res.set_header("Content-Security-Policy", kDrawingPolicy);
              res.set_content(result->response_svg, "image/svg+xml");
            });
+  http.Get(R"(/api/runs/([0-9a-f-]{36})/record\.jsonl)",
+           [this](const httplib::Request& req, httplib::Response& res) { GetRecord(req.matches[1], res); });
   http.Get("/api/status", [this](const httplib::Request&, httplib::Response& res) { GetStatus(res); });
   http.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) { GetEvents(req, res); });
+}
+
+// A finished run's record, for the desk that replays it: only runs this
+// station made (the run id is its own, from the result cache), only from the
+// record folder, never more than a record can be.
+void StationServer::Impl::GetRecord(const std::string& run_id, httplib::Response& res) {
+  if (config.record_folder.empty()) {
+    return SendError(res, 404, "this station keeps no records (multitone serve --record DIR)");
+  }
+  if (!results.Find(run_id)) return SendError(res, 404, "no finished run " + run_id + " on this station");
+  constexpr std::streamsize kLargestRecord = 64 << 20;
+  std::ifstream file(config.record_folder + "/" + run_id + ".jsonl", std::ios::binary);
+  std::string content(static_cast<std::size_t>(kLargestRecord) + 1, '\0');
+  if (file) file.read(content.data(), kLargestRecord + 1);
+  if (!file && !file.eof()) return SendError(res, 404, "no record of run " + run_id);
+  content.resize(static_cast<std::size_t>(file.gcount()));
+  if (content.empty()) return SendError(res, 404, "no record of run " + run_id);
+  if (content.size() > static_cast<std::size_t>(kLargestRecord)) {
+    return SendError(res, 500, "the record of run " + run_id + " is larger than any record");
+  }
+  res.set_header("Content-Disposition", "attachment; filename=\"" + run_id + ".jsonl\"");
+  res.set_content(content, "application/x-ndjson");
 }
 
 void StationServer::Impl::PostRun(const httplib::Request& req, httplib::Response& res) {
@@ -249,6 +275,7 @@ void StationServer::Impl::GetStatus(httplib::Response& res) {
   const auto last = runner.Last();
   status["last"] = last ? SummaryJson(*last) : json(nullptr);
   status["today"] = CountsJson(history->Today());
+  status["records"] = !config.record_folder.empty();
   json recent = json::array();
   for (const auto& run : history->Recent(kRecentRuns)) recent.push_back(SummaryJson(run));
   status["recent"] = std::move(recent);

@@ -5,6 +5,8 @@
 //                                     going, 400 for a bad serial
 //   GET  /api/runs/{run_id}           the result document (as --json)
 //   GET  /api/runs/{run_id}/response.svg
+//   GET  /api/runs/{run_id}/record.jsonl  the run's analyzer exchange, where
+//                                     the station keeps records
 //   GET  /api/status                  the station, the run going, today's
 //                                     counts and the last 20 runs
 //   GET  /api/events                  Server-Sent Events: started, step, verdict
@@ -21,6 +23,9 @@ namespace multitone::server {
 struct ServerConfig {
   ListenAddress listen;
   std::string token;  // empty: no token (loopback only)
+  // Where each run's record is kept as RUN_ID.jsonl (serve --record DIR);
+  // empty: the station keeps none.
+  std::string record_folder;
 };
 
 class StationServer {

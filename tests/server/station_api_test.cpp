@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -60,7 +61,8 @@ std::string FixtureText(const std::string& name) {
 class Station {
  public:
   explicit Station(std::string token = {}, bool gated = false,
-                   std::unique_ptr<RunHistory> history = std::make_unique<MemoryRunHistory>()) {
+                   std::unique_ptr<RunHistory> history = std::make_unique<MemoryRunHistory>(),
+                   std::string record_folder = {}) {
     StationSetup setup;
     auto analyzer = MakeEmbeddedAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
     setup.create_analyzer = [this, gated, analyzer] {
@@ -75,7 +77,7 @@ class Station {
     limits.content = FixtureText(limits.file);
     limits.limits = ParseLimits(limits.content, limits.file);
     setup.limits = limits;
-    server_ = std::make_unique<StationServer>(ServerConfig{{"127.0.0.1", 0}, std::move(token)},
+    server_ = std::make_unique<StationServer>(ServerConfig{{"127.0.0.1", 0}, std::move(token), std::move(record_folder)},
                                               std::move(setup), std::move(history), log_);
     port_ = server_->Bind();
     serving_ = std::thread([this] { server_->Serve(); });
@@ -261,7 +263,7 @@ TEST(StationApi, APassThatCannotBeStoredIsAnErrorEverywhere) {
 TEST(StationApi, ASecondStationOnTheSamePortIsRefused) {
   Station first;
   std::ostringstream log;
-  StationServer second(ServerConfig{{"127.0.0.1", first.Port()}, {}}, StationSetup{},
+  StationServer second(ServerConfig{{"127.0.0.1", first.Port()}, {}, {}}, StationSetup{},
                        std::make_unique<MemoryRunHistory>(), log);
   EXPECT_THROW(second.Bind(), std::runtime_error);
   EXPECT_EQ(first.Client().Get("/api/status")->status, 200);
@@ -358,6 +360,39 @@ TEST(StationApi, ThePageAndApiAnswerWhileAHundredSlowClientsHangOn) {
   station.Shutdown();
   for (auto& stream : streams) stream.join();
   EXPECT_EQ(ended, 20);
+}
+
+// A run's record is offered only where the station keeps records, only for
+// runs it made, and only from its record folder.
+TEST(StationApi, ARecordIsOfferedOnlyForTheStationsOwnRuns) {
+  const std::string folder = ::testing::TempDir() + "records-" + std::to_string(::getpid());
+  std::filesystem::create_directories(folder);
+  Station keeping({}, false, std::make_unique<MemoryRunHistory>(), folder);
+  const std::string run_id = json::parse(keeping.PostSerial("PB20000001")->body).at("run_id");
+  keeping.ResultOf(run_id);
+  std::ofstream(folder + "/" + run_id + ".jsonl") << "{\"record\":\"multitone-link-record\"}\n";
+  std::ofstream(folder + "/00000000-0000-4000-8000-000000000000.jsonl") << "not this station's run\n";
+  const auto got = keeping.Client().Get("/api/runs/" + run_id + "/record.jsonl");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->status, 200);
+  EXPECT_EQ(got->body, "{\"record\":\"multitone-link-record\"}\n");
+  EXPECT_EQ(got->get_header_value("Content-Disposition"), "attachment; filename=\"" + run_id + ".jsonl\"");
+  EXPECT_EQ(json::parse(keeping.Client().Get("/api/status")->body).at("records"), true);
+  const RequestCase cases[] = {
+      {"a run the station did not make", "GET", "/api/runs/00000000-0000-4000-8000-000000000000/record.jsonl", {},
+       "", "", 404},
+      {"a name that is no run id", "GET", "/api/runs/passwd/record.jsonl", {}, "", "", 404},
+  };
+  for (const auto& c : cases) Check(keeping, c);
+  std::filesystem::remove(folder + "/" + run_id + ".jsonl");
+  Check(keeping, {"a record that is gone", "GET", "/api/runs/" + run_id + "/record.jsonl", {}, "", "", 404});
+
+  Station plain;
+  const std::string other = json::parse(plain.PostSerial("PB20000002")->body).at("run_id");
+  plain.ResultOf(other);
+  Check(plain, {"a station that keeps none", "GET", "/api/runs/" + other + "/record.jsonl", {}, "", "", 404});
+  EXPECT_EQ(json::parse(plain.Client().Get("/api/status")->body).at("records"), false);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

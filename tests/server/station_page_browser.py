@@ -73,9 +73,9 @@ class Process:
 
 
 class Station(Process):
-    def __init__(self, analyzer, workdir, limits=LIMITS):
+    def __init__(self, analyzer, workdir, limits=LIMITS, more=()):
         super().__init__([MULTITONE, "serve", "--analyzer", analyzer, "--limits", limits,
-                          "--listen", "127.0.0.1:0", "--station", "line-3"], workdir)
+                          "--listen", "127.0.0.1:0", "--station", "line-3", *more], workdir)
         self.url = "http://127.0.0.1:%s/" % self.wait_for(r"listening on http://127\.0\.0\.1:(\d+)/").group(1)
 
     def post_serial(self, serial):
@@ -177,8 +177,8 @@ class StationPage(unittest.TestCase):
             process.stop()
         cls.workdir.cleanup()
 
-    def start(self, analyzer, limits=LIMITS):
-        station = Station(analyzer, self.workdir.name, limits)
+    def start(self, analyzer, limits=LIMITS, more=()):
+        station = Station(analyzer, self.workdir.name, limits, more)
         self.processes.append(station)
         return station
 
@@ -230,10 +230,21 @@ class StationPage(unittest.TestCase):
         self.assertEqual(missing, [])
 
     def test_dead_right_channel_fails_naming_the_right_channel(self):
-        station = self.start("sim:fault=dead-right")
+        records = os.path.join(self.workdir.name, "records")
+        os.makedirs(records, exist_ok=True)
+        station = self.start("sim:fault=dead-right", more=("--record", records))
         self.open(station)
         self.scan("PB20000002")
         self.assertEqual(self.verdict(), "FAIL")
+        # The failing unit offers its record, the one the station kept.
+        link = self.until(lambda: [a for a in self.browser.find_elements(By.ID, "record-link") if a.is_displayed()],
+                          "the record's link")[0]
+        with urllib.request.urlopen(link.get_attribute("href"), timeout=WAIT) as answer:
+            record = answer.read().decode()
+        self.assertTrue(record.startswith('{"record":"multitone-link-record"'), record[:80])
+        run_id = link.get_attribute("href").rsplit("/", 2)[-2]
+        with open(os.path.join(records, run_id + ".jsonl")) as kept:
+            self.assertEqual(kept.read(), record)
         self.assertIn("fail", self.browser.find_element(By.ID, "banner").get_attribute("class"))
         detail = self.text("banner-detail")
         self.assertRegex(detail, r"\bright (signal_to_noise|response|distortion)")

@@ -10,6 +10,7 @@
 
 const $ = (id) => document.getElementById(id);
 let shownRun = null;      // the run the banner shows
+let keepsRecords = false; // the station keeps each run's record (serve --record)
 let shownRunning = false; // ... as still running
 let seenEvent = 0;        // the newest event the page has applied
 let lastAdvance = 0;      // when the running run last showed progress (ms)
@@ -36,6 +37,7 @@ function shortList(text) {
 }
 
 function setBanner(kind, verdict, serial, detail) {
+  $("record-link").hidden = true;
   const banner = $("banner");
   banner.className = "banner " + kind;
   $("banner-verdict").textContent = verdict;
@@ -89,6 +91,12 @@ function showVerdict(summary) {
   else if (summary.verdict === "ERROR") detail = summary.error || "";
   if (summary.record_error) detail += (detail ? " · " : "") + "NOT RECORDED: " + summary.record_error;
   setBanner(kinds[summary.verdict] || "error", verdict, summary.serial, detail);
+  // A unit that did not pass offers its record, where the station keeps one.
+  if (keepsRecords && (summary.verdict === "FAIL" || summary.verdict === "ERROR")) {
+    const link = $("record-link");
+    link.href = "/api/runs/" + encodeURIComponent(summary.run_id) + "/record.jsonl";
+    link.hidden = false;
+  }
   loadResult(summary.run_id);
 }
 
@@ -189,6 +197,7 @@ function showRecent(runs) {
 // answer only when it is newer than every event already shown, or when
 // `force` (the shown run has ended and the stream did not say so).
 function showStatus(status, force) {
+  keepsRecords = status.records === true;
   const newer = status.event_id > seenEvent;
   if (newer) seenEvent = status.event_id;
   if (!newer && !force) return;
