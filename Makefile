@@ -19,11 +19,17 @@ deps:
 # scripts/bench, the tests with `make test`). Quiet: CMake's own progress
 # lines, without the inner make's directory chatter (QUIET, which a Ninja
 # build simply ignores).
+PROGRAMS := multitone multitone-serve analyzer-sim
+# `make run` builds what the run needs: multitone-serve only for ARGS="serve ...".
+RUN_PROGRAMS := multitone analyzer-sim $(if $(filter serve,$(firstword $(ARGS))),multitone-serve)
+
 build: deps
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null
-	@$(QUIET) cmake --build $(BUILD_DIR) -j $(JOBS) --target multitone multitone-serve analyzer-sim
+	@$(QUIET) cmake --build $(BUILD_DIR) -j $(JOBS) --target $(PROGRAMS)
 
-run: build
+run: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	@$(QUIET) cmake --build $(BUILD_DIR) -j $(JOBS) --target $(RUN_PROGRAMS)
 	@$(BUILD_DIR)/multitone $(ARGS)
 
 # The test build turns warnings into errors and runs every test under
