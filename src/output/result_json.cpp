@@ -1,9 +1,10 @@
 #include "output/result_json.h"
 
-#include "common/iso_time.h"
-
 #include <cstdio>
 #include <ctime>
+
+#include "common/iso_time.h"
+#include "output/json_text.h"
 
 namespace multitone {
 namespace {
@@ -78,7 +79,7 @@ nlohmann::json ResultJson(const UnitResult& unit) {
 }
 
 std::string ResultJsonText(const UnitResult& unit, int indent) {
-  return ResultJson(unit).dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+  return JsonText(ResultJson(unit), indent);
 }
 
 }  // namespace multitone

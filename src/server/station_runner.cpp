@@ -6,7 +6,7 @@
 #include "output/response_svg.h"
 #include "output/result_json.h"
 #include "output/verdict_line.h"
-#include "server/json_text.h"
+#include "output/json_text.h"
 #include "station/finish_unit.h"
 
 namespace multitone::server {

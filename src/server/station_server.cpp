@@ -15,7 +15,7 @@
 #include "server/access_rules.h"
 #include "server/bounded_http_server.h"
 #include "server/event_hub.h"
-#include "server/json_text.h"
+#include "output/json_text.h"
 #include "server/result_cache.h"
 #include "server/station_assets.h"
 #include "server/station_page.h"
