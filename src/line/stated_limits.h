@@ -1,5 +1,7 @@
 #pragma once
-// Control limits stated in a TOML file instead of drawn from a baseline:
+// Control limits stated in a TOML file instead of drawn from a baseline: the
+// [control] section of a limits file (verdict/control_section.h), or a file
+// holding only its chart tables:
 //
 //   [control."left reference_level"]
 //   centre = 0.1936
@@ -20,7 +22,7 @@ class StatedLimitsError : public std::runtime_error {
 
 // Throws StatedLimitsError "FILE:LINE:COL: what is wrong" for a file that
 // cannot be read or parsed, a missing [control] table, a chart table without
-// a finite centre and a positive sigma, or an unknown key.
+// a finite centre and a positive sigma, an unknown chart or an unknown key.
 StatedLimits ReadStatedLimits(const std::string& path);
 
 }  // namespace multitone

@@ -1,0 +1,95 @@
+#include "verdict/control_section.h"
+
+#include <cmath>
+#include <set>
+#include <sstream>
+
+#include "run/run_results.h"
+#include "verdict/limits.h"
+
+namespace multitone {
+namespace {
+
+[[noreturn]] void Fail(const std::string& file, const toml::source_region& where, const std::string& what) {
+  std::ostringstream line;
+  line << file << ':' << where.begin.line << ':' << where.begin.column << ": " << what;
+  throw LimitsError(line.str());
+}
+
+// Every chart a station draws.
+const std::set<std::string>& ChartNames() {
+  static const std::set<std::string> names = [] {
+    std::set<std::string> all{std::string(kPitchErrorName)};
+    for (const Channel channel : kChannels) {
+      const std::string prefix = std::string(ChannelName(channel)) + " ";
+      for (const Figure figure : kFigures) all.insert(prefix + std::string(FigureName(figure)));
+      for (int tone = 1; tone <= 16; ++tone) {
+        all.insert(prefix + std::string(kResponseName) + " tone " + std::to_string(tone));
+      }
+    }
+    return all;
+  }();
+  return names;
+}
+
+double Finite(const std::string& file, const toml::node& node, const std::string& key) {
+  const std::optional<double> value = node.value<double>();
+  if (!(node.is_floating_point() || node.is_integer()) || !value || !std::isfinite(*value)) {
+    Fail(file, node.source(), key + " must be a finite number");
+  }
+  return *value;
+}
+
+StatedChart ReadChart(const std::string& file, const std::string& chart, const toml::node& node) {
+  const toml::table* table = node.as_table();
+  if (table == nullptr) Fail(file, node.source(), "control.\"" + chart + "\" must be a table");
+  if (!ChartNames().count(chart)) {
+    Fail(file, node.source(),
+         "no chart '" + chart + "' (expected pitch_error, \"left FIGURE\", \"right response tone N\", ...)");
+  }
+  for (const auto& [key, value] : *table) {
+    if (key != "centre" && key != "sigma") {
+      Fail(file, value.source(), "unknown key '" + std::string(key.str()) + "' (expected centre, sigma)");
+    }
+  }
+  StatedChart stated;
+  for (const char* key : {"centre", "sigma"}) {
+    const toml::node* value = table->get(key);
+    if (value == nullptr) Fail(file, table->source(), "[control.\"" + chart + "\"] needs " + key);
+    (std::string(key) == "centre" ? stated.centre : stated.sigma) = Finite(file, *value, key);
+  }
+  if (!(stated.sigma > 0)) Fail(file, table->get("sigma")->source(), "sigma must be above 0");
+  return stated;
+}
+
+}  // namespace
+
+ControlSettings ReadControlSection(const std::string& file, const toml::node& section) {
+  const toml::table* table = section.as_table();
+  if (table == nullptr) Fail(file, section.source(), "control must be a table ([control])");
+  ControlSettings settings;
+  for (const auto& [key, node] : *table) {
+    const std::string k(key.str());
+    if (k == "baseline") {
+      const std::optional<std::int64_t> runs = node.value<std::int64_t>();
+      if (!node.is_integer() || !runs || *runs < static_cast<std::int64_t>(kSmallestBaseline) ||
+          *runs > static_cast<std::int64_t>(kLargestBaseline)) {
+        Fail(file, node.source(),
+             "control.baseline must be a whole number of runs from " + std::to_string(kSmallestBaseline) +
+                 " to " + std::to_string(kLargestBaseline));
+      }
+      settings.baseline = static_cast<std::size_t>(*runs);
+    } else if (k == "stop_on_alarm") {
+      if (!node.is_boolean()) Fail(file, node.source(), "control.stop_on_alarm must be true or false");
+      settings.stop_on_alarm = *node.value<bool>();
+    } else if (node.is_table()) {
+      settings.stated[k] = ReadChart(file, k, node);
+    } else {
+      Fail(file, key.source(),
+           "unknown key '" + k + "' in [control] (expected baseline, stop_on_alarm or a chart's table)");
+    }
+  }
+  return settings;
+}
+
+}  // namespace multitone
