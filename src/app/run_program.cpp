@@ -11,10 +11,13 @@
 #include "app/unit_outputs.h"
 #include "common/durable_file.h"
 #include "link/analyzer_address.h"
+#include "output/alarm_text.h"
 #include "output/verdict_line.h"
+#include "station/alarm_check.h"
 #include "station/finish_unit.h"
 #include "station/unit_run.h"
 #include "station/unit_names.h"
+#include "store/kept_alarms.h"
 #include "store/store_unit.h"
 
 namespace multitone {
@@ -56,6 +59,35 @@ int ExitStatus(Verdict verdict) {
 int Refuse(const std::string& why) {
   std::cerr << "multitone: " << why << '\n';
   return 2;
+}
+
+// With stop_on_alarm: 4 while one of the station's alarms is open (or the
+// store cannot say), else 0.
+int RefuseOnOpenAlarm(const RunStorage& storage, const std::string& station) {
+  AlarmFilter open;
+  open.station = station;
+  open.open_only = true;
+  std::vector<AlarmRow> alarms;
+  try {
+    alarms = ReadKeptAlarms(storage, open);
+  } catch (const StoreError& error) {
+    // A store that is not there yet holds no alarm.
+    if (std::string(error.what()).rfind("no such results store", 0) == 0) return 0;
+    std::cerr << "multitone: the station stops on an open alarm (stop_on_alarm), and the results store cannot "
+                 "tell whether one is open: "
+              << error.what() << '\n';
+    return 4;
+  }
+  if (alarms.empty()) return 0;
+  const AlarmRow& a = alarms.front();
+  std::string chart = a.channel.empty() ? a.figure : a.channel + " " + a.figure;
+  if (a.tone != 0) chart += " tone " + std::to_string(a.tone);
+  std::cerr << "multitone: station " << station << " stops on an open alarm (stop_on_alarm): " << chart << ": "
+            << a.rule << " at run " << a.run_id << ", raised " << a.raised_at;
+  if (alarms.size() > 1) std::cerr << " (and " << alarms.size() - 1 << " more)";
+  std::cerr << "; acknowledge it first: multitone alarms ack --results URL --station " << station
+            << " --by NAME\n";
+  return 4;
 }
 
 }  // namespace
@@ -104,6 +136,14 @@ int RunProgram(const ProgramOptions& options) {
     if (const auto problem = SerialProblem(serial, pattern)) return Refuse("--serial: " + *problem);
   }
 
+  // The station's control charts, read once; with stop_on_alarm, an open
+  // alarm stops the station before the analyzer is touched.
+  AlarmCheck alarm_check(storage, setup.station, setup.limits);
+  if (alarm_check.StopsOnAlarm()) {
+    if (const int status = RefuseOnOpenAlarm(storage, setup.station); status != 0) return status;
+  }
+  if (const std::string notice = alarm_check.Load(); !notice.empty()) std::cerr << "multitone: " << notice << '\n';
+
   UnitResult unit;
   {
     ProgressLine progress(!options.quiet && !options.trace);
@@ -112,6 +152,7 @@ int RunProgram(const ProgramOptions& options) {
     });
   }
   if (unit.results.error) std::cerr << unit.results.error->Line() << '\n';
+  if (const std::string notice = alarm_check.Check(unit); !notice.empty()) std::cerr << "multitone: " << notice << '\n';
 
   // Whenever standard output carries a document, the screen and the
   // verdict line go to standard error.
@@ -132,6 +173,7 @@ int RunProgram(const ProgramOptions& options) {
     sinks.push_back({UnitSink::Kind::Keeps, "result not stored", false, [&](const UnitResult& u) {
                        std::string why = KeepUnit(storage, u);
                        stored = why.empty();
+                       if (stored) alarm_check.Kept(u);
                        return why;
                      }});
   }
@@ -145,6 +187,10 @@ int RunProgram(const ProgramOptions& options) {
                        return std::string();
                      }});
   }
+  sinks.push_back({UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+                     for (const UnitAlarm& alarm : u.alarms) std::cerr << "multitone: " << AlarmText(alarm) << '\n';
+                     return std::string();
+                   }});
   if (setup.limits) {
     sinks.push_back({UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
                        show << VerdictLine(u) << std::endl;

@@ -87,22 +87,37 @@ std::string_view RuleName(RunRule rule) {
   return "?";
 }
 
+std::optional<RunRule> RuleNamed(std::string_view name) {
+  for (const RunRule rule : {RunRule::BeyondThreeSigma, RunRule::TwoOfThreeBeyondTwo, RunRule::FourOfFiveBeyondOne,
+                             RunRule::EightOnOneSide, RunRule::SixTrending}) {
+    if (RuleName(rule) == name) return rule;
+  }
+  return std::nullopt;
+}
+
+std::vector<RunRule> RulesFiringAt(std::span<const double> values, std::size_t i, const ChartLimits& limits,
+                                   RuleMemory& memory) {
+  static_assert(std::tuple_size_v<decltype(RuleMemory::from)> == kZoneRules.size() + 1);
+  std::vector<RunRule> fired;
+  for (std::size_t r = 0; r < kZoneRules.size(); ++r) {
+    if (ZoneFires(values, i, memory.from[r], kZoneRules[r], limits)) {
+      fired.push_back(kZoneRules[r].pattern.rule);
+      memory.from[r] = i + 1;
+    }
+  }
+  if (TrendFires(values, i, memory.from.back())) {
+    fired.push_back(RunRule::SixTrending);
+    memory.from.back() = i + 1;
+  }
+  return fired;
+}
+
 std::vector<RuleFiring> CheckRunRules(std::span<const double> values, const ChartLimits& limits,
                                       std::size_t first) {
   std::vector<RuleFiring> firings;
-  // Per rule, the first point it may count: 0 until it fires.
-  std::array<std::size_t, kZoneRules.size() + 1> from{};
+  RuleMemory memory;
   for (std::size_t i = first; i < values.size(); ++i) {
-    for (std::size_t r = 0; r < kZoneRules.size(); ++r) {
-      if (ZoneFires(values, i, from[r], kZoneRules[r], limits)) {
-        firings.push_back({i, kZoneRules[r].pattern.rule});
-        from[r] = i + 1;
-      }
-    }
-    if (TrendFires(values, i, from.back())) {
-      firings.push_back({i, RunRule::SixTrending});
-      from.back() = i + 1;
-    }
+    for (const RunRule rule : RulesFiringAt(values, i, limits, memory)) firings.push_back({i, rule});
   }
   return firings;
 }

@@ -2,6 +2,7 @@
 // An individuals chart with its moving range: the centre line and sigma of
 // a figure's values, and the run rules that say a station has moved.
 // Pure functions over a sequence of values, oldest first.
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -29,11 +30,26 @@ enum class RunRule {
 
 // "beyond 3 sigma", "2 of 3 beyond 2 sigma", ...
 std::string_view RuleName(RunRule rule);
+// The rule RuleName names so; empty for any other text.
+std::optional<RunRule> RuleNamed(std::string_view name);
 
 struct RuleFiring {
   std::size_t index;  // the point that completes the pattern
   RunRule rule;
 };
+
+// What the rules remember of a chart: per rule, the first point it may
+// count (the one after it last fired; 0 before it ever fired).
+struct RuleMemory {
+  std::array<std::size_t, 5> from{};  // by RunRule
+};
+
+// The rules that fire at point `i` of `values` (the points before it may
+// complete a pattern), with `memory` in the same indices and brought up to
+// date. What CheckRunRules does at each point, for a chart that grows one
+// run at a time.
+std::vector<RunRule> RulesFiringAt(std::span<const double> values, std::size_t i, const ChartLimits& limits,
+                                   RuleMemory& memory);
 
 // The rules checked at each point from `first` on (the points before it,
 // the baseline, may complete a pattern but never fire). A rule fires at the

@@ -75,6 +75,13 @@ nlohmann::json ResultJson(const UnitResult& unit) {
   }
   doc["channels"] = std::move(channels);
   doc["response"] = std::move(response);
+  json alarms = json::array();
+  for (const UnitAlarm& a : unit.alarms) {
+    alarms.push_back({{"station", a.station}, {"figure", a.figure}, {"channel", a.channel}, {"tone", a.tone},
+                      {"rule", a.rule}, {"run_id", a.run_id}, {"value", a.value}, {"centre", a.centre},
+                      {"sigma", a.sigma}});
+  }
+  doc["alarms"] = std::move(alarms);
   return doc;
 }
 

@@ -83,7 +83,9 @@ void ResultsStore::PutOne(const StoredRun& run, bool& stored) {
               run.error_number ? Int(*run.error_number) : SqlValue{}, TextOrNull(run.error_step),
               TextOrNull(run.error_text), run.result_json, run.purpose, TextOrNull(run.tag)},
              [&](const SqlRow&) { stored = true; });
-  if (!stored || run.measurements.empty()) return;
+  if (!stored) return;
+  PutAlarms(run);
+  if (run.measurements.empty()) return;
 
   // All of a run's measurements in one statement: one round trip to a server.
   std::string insert = "INSERT INTO measurements (run_id, figure, channel, tone, nominal_hz, "
@@ -103,6 +105,20 @@ void ResultsStore::PutOne(const StoredRun& run, bool& stored) {
                    DoubleOrNull(m.high), TextOrNull(m.outcome)});
   }
   db_->Execute(insert, params);
+}
+
+void ResultsStore::PutAlarms(const StoredRun& run) {
+  const Engine engine = db_->engine();
+  for (const StoredAlarm& a : run.alarms) {
+    // Once per rule firing: a run forwarded again keeps the alarms it has.
+    db_->Execute("INSERT INTO alarms (run_id, station, figure, channel, tone, rule, raised_at, value, centre, "
+                 "sigma, acknowledged_by, acknowledged_at, acknowledge_note) VALUES ($1, $2, $3, $4, $5, $6, " +
+                     TimeParam(engine, 7) + ", $8, $9, $10, $11, " + TimeParam(engine, 12) +
+                     ", $13) ON CONFLICT (run_id, figure, channel, tone, rule) DO NOTHING",
+                 {run.run_id, run.station, a.figure, a.channel, Int(a.tone), a.rule, a.raised_at, a.value, a.centre,
+                  a.sigma, TextOrNull(a.acknowledged_by), TextOrNull(a.acknowledged_at),
+                  TextOrNull(a.acknowledge_note)});
+  }
 }
 
 std::optional<StoredRun> ResultsStore::Get(const std::string& run_id) {
@@ -157,6 +173,14 @@ std::optional<StoredRun> ResultsStore::Get(const std::string& run_id) {
         m.high = row.OptionalDouble(8);
         m.outcome = row.Text(9);
       });
+  db_->Query("SELECT figure, channel, tone, rule, " + TimeText(engine, "raised_at") +
+                 ", value, centre, sigma, acknowledged_by, " + TimeText(engine, "acknowledged_at") +
+                 ", acknowledge_note FROM alarms WHERE run_id = $1 ORDER BY figure, channel, tone, rule",
+             {run_id}, [&](const SqlRow& row) {
+               found->alarms.push_back({row.Text(0), row.Text(1), static_cast<int>(row.Int(2)), row.Text(3),
+                                        row.Text(4), row.Double(5), row.Double(6), row.Double(7), row.Text(8),
+                                        row.Text(9), row.Text(10)});
+             });
   return found;
 }
 
@@ -179,6 +203,7 @@ std::size_t ResultsStore::Delete(std::span<const std::string> run_ids) {
   std::size_t removed = 0;
   Transaction transaction(*db_);
   for (const std::string& id : run_ids) {
+    db_->Execute("DELETE FROM alarms WHERE run_id = $1", {id});
     db_->Execute("DELETE FROM measurements WHERE run_id = $1", {id});
     db_->Query("DELETE FROM runs WHERE run_id = $1 RETURNING run_id", {id},
                [&](const SqlRow&) { ++removed; });

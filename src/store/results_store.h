@@ -30,12 +30,13 @@ class ResultsStore {
   std::size_t Put(std::span<const StoredRun> runs);
   bool Put(const StoredRun& run) { return Put(std::span(&run, 1)) == 1; }
 
-  // The run as stored; its measurements ordered by tone, channel, figure.
+  // The run as stored; its measurements ordered by tone, channel, figure,
+  // its alarms by figure, channel, tone and rule.
   std::optional<StoredRun> Get(const std::string& run_id);
   // Up to `limit` run ids, oldest first.
   std::vector<std::string> RunIds(std::size_t limit);
   std::size_t RunCount();
-  // Removes the runs and their measurements, in one transaction; returns
+  // Removes the runs, their measurements and alarms, in one transaction; returns
   // how many of the runs were there to remove.
   std::size_t Delete(std::span<const std::string> run_ids);
 
@@ -46,6 +47,7 @@ class ResultsStore {
   struct AsItIs {};
   ResultsStore(std::unique_ptr<Database> db, AsItIs) : db_(std::move(db)) {}
   void PutOne(const StoredRun& run, bool& stored);
+  void PutAlarms(const StoredRun& run);
   std::unique_ptr<Database> db_;
 };
 

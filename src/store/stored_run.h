@@ -25,6 +25,24 @@ struct StoredMeasurement {
   bool operator==(const StoredMeasurement&) const = default;
 };
 
+// A control-chart alarm the run raised (the row of `alarms`; its station is
+// the run's). The acknowledgement is empty until someone acknowledges it.
+struct StoredAlarm {
+  std::string figure;
+  std::string channel;
+  int tone = 0;
+  std::string rule;
+  std::string raised_at;
+  double value = 0;
+  double centre = 0;
+  double sigma = 0;
+  std::string acknowledged_by;
+  std::string acknowledged_at;
+  std::string acknowledge_note;
+
+  bool operator==(const StoredAlarm&) const = default;
+};
+
 struct StoredRun {
   std::string run_id;
   std::string serial;          // "" when none was given (NULL in the store)
@@ -47,6 +65,7 @@ struct StoredRun {
   std::string purpose = "production";  // "production", "golden" (a station check), "study"
   std::string tag;             // the golden check or study the run belongs to, "" for none
   std::vector<StoredMeasurement> measurements;
+  std::vector<StoredAlarm> alarms;  // stored with the run, in its transaction
 
   bool operator==(const StoredRun&) const = default;
 };

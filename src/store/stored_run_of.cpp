@@ -50,6 +50,9 @@ StoredRun StoredRunOf(const UnitResult& unit) {
     row.high = m.high;
     if (m.outcome) row.outcome = OutcomeName(*m.outcome);
   }
+  for (const UnitAlarm& a : unit.alarms) {
+    run.alarms.push_back({a.figure, a.channel, a.tone, a.rule, run.ended_at, a.value, a.centre, a.sigma, {}, {}, {}});
+  }
   return run;
 }
 

@@ -4,10 +4,12 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "run/run_results.h"
 #include "verdict/judgement.h"
 #include "verdict/limits.h"
+#include "verdict/unit_alarm.h"
 
 namespace multitone {
 
@@ -30,6 +32,10 @@ struct UnitResult {
   std::optional<LimitsSource> limits;
   RunResults results;
   Judgement judgement;
+  // The control-chart alarms this run raised on its station (a production
+  // run judged against limits, with a results store), filled in before the
+  // unit's outputs are written.
+  std::vector<UnitAlarm> alarms;
 };
 
 }  // namespace multitone
