@@ -105,7 +105,7 @@ int AlarmsCommand(int argc, const char* const* argv) {
                "figure, channel and response tone; rules: beyond 3 sigma, 2 of 3 beyond 2 sigma, 4 of 5 "
                "beyond 1 sigma, 8 in a row on one side, 6 in a row trending), and their acknowledgement.",
                "multitone alarms");
-  app.add_option("--results", storage.results, "The results store")->type_name("URL")->required();
+  app.add_option("--results", storage.results, "The results store (required)")->type_name("URL");
   app.add_option("--spool", storage.spool, "The station's local spool of a PostgreSQL store")->type_name("PATH");
   app.add_option("--station", filter.station, "Only this station's alarms")->type_name("NAME");
   app.add_option("--since", since, "Raised on this day or UTC time or later (YYYY-MM-DD[THH:MM:SS[.mmm]Z])")
@@ -129,6 +129,10 @@ int AlarmsCommand(int argc, const char* const* argv) {
   ack->add_option("--note", note, "What was found or done")->type_name("TEXT");
   app.require_subcommand(0, 1);
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
+  if (storage.results.empty()) {
+    std::cerr << kName << "--results is required\nsee multitone alarms --help\n";
+    return 2;
+  }
   if (!since.empty()) {
     filter.since = ParseFilterTime(since, false);
     if (filter.since.empty()) {

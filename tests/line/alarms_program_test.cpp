@@ -1,7 +1,9 @@
 // multitone alarms through the real program: two simulated stations store
 // the same 23 units (seeds 1 to 23) into one SQLite file; one of them drifts
 // from run 21 on. The rules fire where they must on the drifting one and
-// stay quiet on the steady one.
+// stay quiet on the steady one; each station raised, at the run itself, the
+// very alarms computed afterwards over the whole store, stored once each,
+// and the run's JSON carries them.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,9 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include <stdlib.h>
+
+#include <nlohmann/json.hpp>
 
 #include "store/results_store.h"
 #include "store/sqlite_database.h"
@@ -59,10 +64,24 @@ TEST(AlarmsProgram, ADriftingStationAlarmsAtTheRunTheRulesPredictAndASteadyOneDo
     const std::string drift = ",drift=0.01,run=" + std::to_string(std::max(0, k - kBaseline));
     for (const auto& [station, analyzer] :
          {std::pair{"steady", "sim:" + seed}, std::pair{"drifting", "sim:" + seed + drift}}) {
-      const ProgramResult run =
-          RunProgram({MULTITONE_BINARY, "--analyzer", analyzer, "--limits", kLimits, "--serial",
-                      "SN" + std::to_string(k), "--station", station, "--results", db, "--quiet"});
+      const ProgramResult run = RunProgram({MULTITONE_BINARY, "--analyzer", analyzer, "--limits", kLimits,
+                                            "--serial", "SN" + std::to_string(k), "--station", station,
+                                            "--results", db, "--quiet", "--json", (folder / "run.json").string()});
       ASSERT_EQ(run.exit_code, 0) << station << " run " << k << "\n" << run.err;
+      if (std::string(station) != "drifting" || k != kBaseline + 1) continue;
+      // The first drifting run: its own JSON names the level alarms it raised.
+      std::ifstream file(folder / "run.json");
+      const nlohmann::json doc = nlohmann::json::parse(file);
+      std::vector<std::string> level_alarms;
+      for (const auto& alarm : doc["alarms"]) {
+        EXPECT_EQ(alarm["run_id"], doc["run_id"]);
+        EXPECT_EQ(alarm["station"], "drifting");
+        if (alarm["figure"] == "reference_level") {
+          level_alarms.push_back(alarm["channel"].get<std::string>() + " " + alarm["rule"].get<std::string>());
+        }
+      }
+      EXPECT_THAT(level_alarms, ::testing::UnorderedElementsAre("left beyond 3 sigma", "right beyond 3 sigma"));
+      EXPECT_THAT(run.err, ::testing::HasSubstr("alarm: drifting left reference_level: beyond 3 sigma at run "));
     }
   }
   std::map<std::string, std::vector<std::string>> runs;  // station: run ids, oldest first
@@ -74,7 +93,7 @@ TEST(AlarmsProgram, ADriftingStationAlarmsAtTheRunTheRulesPredictAndASteadyOneDo
   ASSERT_EQ(runs["drifting"].size(), static_cast<std::size_t>(kRuns));
 
   const ProgramResult result = RunProgram(
-      {MULTITONE_BINARY, "alarms", "--results", db, "--baseline", std::to_string(kBaseline)});
+      {MULTITONE_BINARY, "alarms", "--recompute", "--results", db, "--baseline", std::to_string(kBaseline)});
   ASSERT_EQ(result.exit_code, 3) << result.err;  // some rule fired
   const auto alarms = ParseAlarms(result.out);
   EXPECT_THAT(result.out, ::testing::HasSubstr("over 94 charts"));  // 2 × (1 + 2 × (7 + 16))
@@ -98,7 +117,23 @@ TEST(AlarmsProgram, ADriftingStationAlarmsAtTheRunTheRulesPredictAndASteadyOneDo
   }
 
   // --station keeps to one station; no drift there means no level alarm.
-  const ProgramResult steady = RunProgram({MULTITONE_BINARY, "alarms", "--results", db, "--station",
+  // Raised at each run as the whole store's charts say afterwards; one row
+  // per firing.
+  const ProgramResult stored = RunProgram({MULTITONE_BINARY, "alarms", "--results", db, "--all"});
+  auto keys = [](const std::vector<AlarmLine>& lines) {
+    std::multiset<std::string> set;
+    for (const AlarmLine& a : lines) set.insert(a.station + "|" + a.chart + "|" + a.rule + "|" + a.run_id);
+    return set;
+  };
+  EXPECT_EQ(keys(ParseAlarms(stored.out)), keys(alarms));
+  std::int64_t rows = 0;
+  {
+    ResultsStore store(OpenSqlite(db));
+    store.db().Query("SELECT count(*) FROM alarms", {}, [&](const SqlRow& row) { rows = row.Int(0); });
+  }
+  EXPECT_EQ(rows, static_cast<std::int64_t>(alarms.size()));
+
+  const ProgramResult steady = RunProgram({MULTITONE_BINARY, "alarms", "--recompute", "--results", db, "--station",
                                            "steady", "--baseline", std::to_string(kBaseline)});
   EXPECT_THAT(steady.out, ::testing::HasSubstr("over 47 charts"));
   for (const AlarmLine& a : ParseAlarms(steady.out)) EXPECT_EQ(a.station, "steady");
@@ -109,7 +144,7 @@ TEST(AlarmsProgram, ADriftingStationAlarmsAtTheRunTheRulesPredictAndASteadyOneDo
   // the right chart keeps its baseline and still goes beyond 3 sigma.
   const std::string control = (folder / "control.toml").string();
   std::ofstream(control) << "[control.\"left reference_level\"]\ncentre = 0.1936\nsigma = 0.01\n";
-  const ProgramResult stated = RunProgram({MULTITONE_BINARY, "alarms", "--results", db, "--station",
+  const ProgramResult stated = RunProgram({MULTITONE_BINARY, "alarms", "--recompute", "--results", db, "--station",
                                            "drifting", "--control", control});
   std::size_t left_beyond = 0, right_beyond = 0;
   for (const AlarmLine& a : ParseAlarms(stated.out)) {
@@ -132,7 +167,9 @@ TEST(AlarmsProgram, RefusesWhatItCannotUse) {
   const Case cases[] = {
       {{"--results", "sqlite::memory:", "--baseline", "1"}, 2, "not between"},
       {{"--results", "sqlite::memory:", "--since", "yesterday"}, 2, "not a date"},
-      {{"--results", "sqlite::memory:", "--control", "/nonexistent/control.toml"}, 2, "cannot be read"},
+      {{"--recompute", "--results", "sqlite::memory:", "--control", "/nonexistent/control.toml"}, 2, "cannot be read"},
+      {{"ack", "--results", "sqlite::memory:", "--station", "s", "--by", "A", "--rule", "3 sigma"}, 2, "no rule '3 sigma'"},
+      {{"ack", "--results", "sqlite::memory:", "--station", "s"}, 2, "--by is required"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> argv = {MULTITONE_BINARY, "alarms"};
