@@ -169,7 +169,8 @@ int ServeCommand(int argc, const char* const* argv) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  server::ServerConfig config{*listen, options.token, options.record_folder};
+  server::ServerConfig config{*listen, options.token, options.record_folder,
+                              options.results.empty() ? RunStorage{} : RunStorage{options.results, options.spool}};
   std::unique_ptr<server::RunHistory> history = MakeHistory(options, station_name);
   if (!options.record_folder.empty()) {
     history = std::make_unique<KeptRecordsHistory>(std::move(history), recording, options.record_folder,

@@ -3,6 +3,8 @@
 #include <exception>
 #include <ostream>
 
+#include "common/iso_time.h"
+#include "output/alarm_text.h"
 #include "output/response_svg.h"
 #include "output/result_json.h"
 #include "output/verdict_line.h"
@@ -12,19 +14,30 @@
 namespace multitone::server {
 
 StationRunner::StationRunner(StationSetup setup, RunHistory& history, ResultCache& results,
-                             EventHub& events, std::ostream& log)
-    : setup_(std::move(setup)), history_(history), results_(results), events_(events), log_(log) {
+                             EventHub& events, std::ostream& log, AlarmCheck* alarms, AlarmBoard* board)
+    : setup_(std::move(setup)),
+      history_(history),
+      results_(results),
+      events_(events),
+      log_(log),
+      alarms_(alarms),
+      board_(board) {
   worker_ = std::thread([this] { Work(); });
 }
 
 StationRunner::~StationRunner() { Finish(); }
 
 StationRunner::StartOutcome StationRunner::StartRun(const std::string& serial) {
+  if (board_ && !board_->Stopped().empty()) {
+    // Acknowledged elsewhere (multitone alarms ack) since the store was read?
+    board_->Refresh();
+    if (std::string why = board_->Stopped(); !why.empty()) return {Start::Stopped, {}, std::move(why)};
+  }
   std::string run_id;
   {
     std::lock_guard lock(mutex_);
-    if (closing_) return {Start::Closed, {}};
-    if (current_) return {Start::Busy, current_->run_id};
+    if (closing_) return {Start::Closed, {}, {}};
+    if (current_) return {Start::Busy, current_->run_id, {}};
     run_id = NewRunId();
     current_ = RunProgress{run_id, serial, 0, 0, {}};
     pending_ = true;
@@ -32,7 +45,7 @@ StationRunner::StartOutcome StationRunner::StartRun(const std::string& serial) {
     events_.Publish("started", JsonText({{"run_id", run_id}, {"serial", serial}}));
   }
   wake_.notify_all();
-  return {Start::Started, run_id};
+  return {Start::Started, run_id, {}};
 }
 
 std::optional<RunProgress> StationRunner::Current() const {
@@ -109,10 +122,14 @@ UnitResult StationRunner::Test(const std::string& run_id, const std::string& ser
 void StationRunner::Conclude(UnitResult unit) {
   std::string not_kept;
   std::string line;
+  if (alarms_) {
+    if (const std::string notice = alarms_->Check(unit); !notice.empty()) log_ << "multitone serve: " << notice << '\n';
+  }
   const std::vector<UnitSink> sinks = {
       {UnitSink::Kind::Keeps, "result not stored", false,
        [&](const UnitResult& u) {
          not_kept = history_.Keep(u);
+         if (not_kept.empty() && alarms_) alarms_->Kept(u);
          return not_kept;
        }},
       {UnitSink::Kind::Shows, "", false,
@@ -121,10 +138,17 @@ void StationRunner::Conclude(UnitResult unit) {
          return std::string();
        }},
       {UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+         for (const UnitAlarm& alarm : u.alarms) log_ << "multitone serve: " << AlarmText(alarm) << '\n';
          log_ << VerdictLine(u) << std::endl;
          return std::string();
        }}};
   FinishUnit(unit, sinks);
+  if (board_ && not_kept.empty()) {
+    board_->Add(unit.alarms, IsoTimeUtc(unit.ended_at));
+    if (const std::string why = board_->Refresh(); !why.empty()) {
+      log_ << "multitone serve: the open alarms cannot be read: " << why << '\n';
+    }
+  }
   RunSummary summary = SummarizeRun(unit);
   if (!not_kept.empty()) {
     summary.record_error = not_kept;

@@ -11,9 +11,11 @@
 #include <string>
 #include <thread>
 
+#include "server/alarm_board.h"
 #include "server/event_hub.h"
 #include "server/result_cache.h"
 #include "server/run_history.h"
+#include "station/alarm_check.h"
 #include "station/unit_run.h"
 
 namespace multitone::server {
@@ -28,16 +30,19 @@ struct RunProgress {
 
 class StationRunner {
  public:
+  // With `alarms` and `board`, each run is checked on the station's control
+  // charts before it is kept, and its alarms go on the board.
   StationRunner(StationSetup setup, RunHistory& history, ResultCache& results, EventHub& events,
-                std::ostream& log);
+                std::ostream& log, AlarmCheck* alarms = nullptr, AlarmBoard* board = nullptr);
   ~StationRunner();
   StationRunner(const StationRunner&) = delete;
   StationRunner& operator=(const StationRunner&) = delete;
 
-  enum class Start { Started, Busy, Closed };
+  enum class Start { Started, Busy, Closed, Stopped };
   struct StartOutcome {
     Start status;
     std::string run_id;  // the new run's, or the one in progress when busy
+    std::string why;     // Stopped: the open alarm that stops the station
   };
   // Starts testing the unit `serial` (already checked) unless a run is going.
   StartOutcome StartRun(const std::string& serial);
@@ -63,6 +68,8 @@ class StationRunner {
   ResultCache& results_;
   EventHub& events_;
   std::ostream& log_;
+  AlarmCheck* const alarms_;
+  AlarmBoard* const board_;
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;

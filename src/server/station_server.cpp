@@ -84,7 +84,12 @@ struct StationServer::Impl {
         history(std::move(history_in)),
         page(StationPage({setup.station, ProductText(setup), setup.analyzer, setup.simulated})),
         events(kKeptEvents, StartingEventId()),
-        runner(std::move(setup), *history, results, events, log) {
+        alarm_check(config.storage, setup.station, setup.limits),
+        board(alarm_check.Active() ? config.storage : RunStorage{}, setup.station, alarm_check.StopsOnAlarm()),
+        runner(std::move(setup), *history, results, events, log, &alarm_check, &board) {
+    if (const std::string why = board.Refresh(); !why.empty()) {
+      log << "multitone serve: the open alarms cannot be read: " << why << '\n';
+    }
     Route();
   }
 
@@ -92,6 +97,8 @@ struct StationServer::Impl {
   void PostRun(const httplib::Request& req, httplib::Response& res);
   void GetRecord(const std::string& run_id, httplib::Response& res);
   void GetStatus(httplib::Response& res);
+  void PostAcknowledge(const httplib::Request& req, httplib::Response& res);
+  json OpenAlarms() const;
   void GetEvents(const httplib::Request& req, httplib::Response& res);
 
   const ServerConfig config;
@@ -99,6 +106,8 @@ struct StationServer::Impl {
   const std::string page;
   ResultCache results;
   EventHub events;
+  AlarmCheck alarm_check;
+  AlarmBoard board;
   StationRunner runner;
   StreamSlots streams{kMaxStreams};
   BoundedHttpServer http;
@@ -194,6 +203,12 @@ void StationServer::Impl::Route() {
   http.Get(R"(/api/runs/([0-9a-f-]{36})/record\.jsonl)",
            [this](const httplib::Request& req, httplib::Response& res) { GetRecord(req.matches[1], res); });
   http.Get("/api/status", [this](const httplib::Request&, httplib::Response& res) { GetStatus(res); });
+  http.Get("/api/alarms", [this](const httplib::Request&, httplib::Response& res) {
+    const std::string stopped = board.Stopped();
+    SendJson(res, 200, {{"alarms", OpenAlarms()}, {"stopped", stopped.empty() ? json(nullptr) : json(stopped)}});
+  });
+  http.Post("/api/alarms/ack",
+            [this](const httplib::Request& req, httplib::Response& res) { PostAcknowledge(req, res); });
   http.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) { GetEvents(req, res); });
 }
 
@@ -248,7 +263,53 @@ void StationServer::Impl::PostRun(const httplib::Request& req, httplib::Response
     }
     case StationRunner::Start::Closed:
       return SendError(res, 503, "the station is shutting down");
+    case StationRunner::Start::Stopped:
+      return SendError(res, 423, started.why);
   }
+}
+
+json StationServer::Impl::OpenAlarms() const {
+  json list = json::array();
+  for (const AlarmRow& a : board.Open()) {
+    list.push_back({{"station", a.station}, {"figure", a.figure}, {"channel", a.channel}, {"tone", a.tone},
+                    {"rule", a.rule}, {"run_id", a.run_id}, {"raised_at", a.raised_at}, {"value", a.value},
+                    {"centre", a.centre}, {"sigma", a.sigma}, {"summary", AlarmSummary(a)}});
+  }
+  return list;
+}
+
+// One open alarm acknowledged by the operator the body names.
+void StationServer::Impl::PostAcknowledge(const httplib::Request& req, httplib::Response& res) {
+  if (!IsJsonContentType(req.get_header_value("Content-Type"))) {
+    return SendError(res, 415, "send the acknowledgement as application/json");
+  }
+  const json body = json::parse(req.body, nullptr, false);
+  const auto text = [&](const char* key) {
+    return body.is_object() && body.contains(key) && body[key].is_string();
+  };
+  if (!text("run_id") || !text("figure") || !text("channel") || !text("rule") || !text("by") ||
+      !body.contains("tone") || !body["tone"].is_number_integer() || (body.contains("note") && !text("note"))) {
+    return SendError(res, 400,
+                     "the body must be {\"run_id\", \"figure\", \"channel\", \"tone\", \"rule\", \"by\", "
+                     "\"note\"} as the alarm names them");
+  }
+  const std::string by = body["by"].get<std::string>();
+  if (const auto problem = NameProblem(by, "the operator's name")) return SendError(res, 400, *problem);
+  const std::string note = text("note") ? body["note"].get<std::string>() : std::string();
+  if (!note.empty()) {
+    if (const auto problem = NameProblem(note, "the note")) return SendError(res, 400, *problem);
+  }
+  AlarmFilter alarm;
+  alarm.run_id = body["run_id"].get<std::string>();
+  alarm.rule = body["rule"].get<std::string>();
+  alarm.figure = body["figure"].get<std::string>();
+  alarm.channel = body["channel"].get<std::string>();
+  alarm.tone = body["tone"].get<int>();
+  if (alarm.run_id.empty()) return SendError(res, 400, "the alarm's run_id is empty");
+  const AlarmBoard::Outcome done = board.Acknowledge(alarm, by, note);
+  if (done.status != 200) return SendError(res, done.status, done.error);
+  events.Publish("alarms", JsonText({{"acknowledged_by", by}}));
+  SendJson(res, 200, {{"acknowledged", 1}, {"by", by}});
 }
 
 void StationServer::Impl::GetStatus(httplib::Response& res) {
@@ -279,6 +340,9 @@ void StationServer::Impl::GetStatus(httplib::Response& res) {
   json recent = json::array();
   for (const auto& run : history->Recent(kRecentRuns)) recent.push_back(SummaryJson(run));
   status["recent"] = std::move(recent);
+  status["alarms"] = OpenAlarms();
+  const std::string stopped = board.Stopped();
+  status["stopped"] = stopped.empty() ? json(nullptr) : json(stopped);
   SendJson(res, 200, status);
 }
 

@@ -2,13 +2,19 @@
 // The station's front panel: an HTTP server for one analyzer and one run at
 // a time. It serves the page (every file built in) and the API:
 //   POST /api/runs {"serial": "..."}  202 {"run_id"}, 409 while a run is
-//                                     going, 400 for a bad serial
+//                                     going, 400 for a bad serial, 423 while
+//                                     an open alarm stops the station
 //   GET  /api/runs/{run_id}           the result document (as --json)
 //   GET  /api/runs/{run_id}/response.svg
 //   GET  /api/runs/{run_id}/record.jsonl  the run's analyzer exchange, where
 //                                     the station keeps records
 //   GET  /api/status                  the station, the run going, today's
-//                                     counts and the last 20 runs
+//                                     counts, the last 20 runs and the open
+//                                     alarms
+//   GET  /api/alarms                  the open alarms, and why the station
+//                                     stops (stop_on_alarm), if it does
+//   POST /api/alarms/ack {"run_id", "figure", "channel", "tone", "rule",
+//                         "by", "note"}  200, 404 for no such open alarm
 //   GET  /api/events                  Server-Sent Events: started, step, verdict
 #include <iosfwd>
 #include <memory>
@@ -16,6 +22,7 @@
 
 #include "server/listen_address.h"
 #include "server/run_history.h"
+#include "store/run_storage.h"
 #include "station/unit_run.h"
 
 namespace multitone::server {
@@ -26,6 +33,9 @@ struct ServerConfig {
   // Where each run's record is kept as RUN_ID.jsonl (serve --record DIR);
   // empty: the station keeps none.
   std::string record_folder;
+  // Where the station's runs are kept (serve --results); empty: nowhere.
+  // With limits, each run is checked on the station's control charts.
+  RunStorage storage;
 };
 
 class StationServer {

@@ -193,6 +193,59 @@ function showRecent(runs) {
   }
 }
 
+// The open control-chart alarms: a notice beside the banner, each with its
+// own acknowledge button. While the station stops on an open alarm
+// (stop_on_alarm), Test is disabled and says why.
+function showAlarms(alarms, stopped) {
+  const list = $("alarm-list");
+  list.replaceChildren();
+  for (const alarm of alarms || []) {
+    const item = document.createElement("li");
+    const text = document.createElement("span");
+    text.textContent = alarm.summary + " (value " + number(alarm.value) + ", centre " + number(alarm.centre) +
+                       ", sigma " + number(alarm.sigma) + ")";
+    const button = document.createElement("button");
+    button.type = "button";
+    button.className = "acknowledge";
+    button.textContent = "Acknowledge";
+    button.addEventListener("click", () => acknowledge(alarm));
+    item.append(text, button);
+    list.appendChild(item);
+  }
+  $("alarms").hidden = !(alarms && alarms.length);
+  $("alarms-stopped").hidden = !stopped;
+  $("alarms-stopped").textContent = stopped ? "Testing stopped: " + stopped : "";
+  $("test").disabled = !!stopped;
+  $("test").title = stopped || "";
+}
+
+async function acknowledge(alarm) {
+  const by = $("ack-by").value.trim();
+  if (!by) {
+    $("ack-notice").textContent = "Type your name to acknowledge an alarm.";
+    $("ack-by").focus();
+    return;
+  }
+  $("ack-notice").textContent = "";
+  let answer;
+  try {
+    answer = await fetch("/api/alarms/ack", {
+      method: "POST",
+      headers: { "Content-Type": "application/json" },
+      body: JSON.stringify({ run_id: alarm.run_id, figure: alarm.figure, channel: alarm.channel, tone: alarm.tone,
+                             rule: alarm.rule, by: by, note: $("ack-note").value.trim() }),
+    });
+  } catch (error) {
+    $("ack-notice").textContent = "The station does not answer: " + error.message;
+    return;
+  }
+  if (answer.status !== 200) {
+    const reply = await answer.json().catch(() => ({}));
+    $("ack-notice").textContent = reply.error || "Not acknowledged (" + answer.status + ")";
+  }
+  refreshStatus(false);
+}
+
 // Shows the station as a status answer has it. The banner follows the
 // answer only when it is newer than every event already shown, or when
 // `force` (the shown run has ended and the stream did not say so).
@@ -229,6 +282,7 @@ async function refreshStatus(force) {
   showCounts(status.today);
   showRecent(status.recent);
   $("history-source").textContent = "from " + status.history;
+  showAlarms(status.alarms, status.stopped);
   showStatus(status, force);
   return status;
 }
@@ -328,6 +382,9 @@ function listen() {
     const step = JSON.parse(event.data);
     if (shownRun !== step.run_id || !shownRunning) showRunning(step);
     showProgress(step.index, step.count, step.step);
+  });
+  stream.addEventListener("alarms", (event) => {
+    if (fresh(event)) refreshStatus(false);
   });
   stream.addEventListener("verdict", (event) => {
     if (!fresh(event)) return;
