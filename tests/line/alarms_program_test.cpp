@@ -158,6 +158,55 @@ TEST(AlarmsProgram, ADriftingStationAlarmsAtTheRunTheRulesPredictAndASteadyOneDo
   std::filesystem::remove_all(folder);
 }
 
+TEST(AlarmsProgram, StopOnAlarmRefusesTheNextUnitUntilTheAlarmIsAcknowledged) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "multitone-stop.XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path folder = pattern;
+  const std::string db = (folder / "line.db").string();
+  const std::string limits = (folder / "limits.toml").string();
+  {
+    std::ifstream example(kLimits);
+    std::ofstream(limits) << example.rdbuf() << "\n[control]\nbaseline = 5\nstop_on_alarm = true\n";
+  }
+  auto test = [&](int seed, const std::string& drift) {
+    return RunProgram({MULTITONE_BINARY, "--analyzer", "sim:seed=" + std::to_string(seed) + drift, "--limits", limits,
+                       "--serial", "SN" + std::to_string(seed), "--station", "st", "--results", db, "--quiet"});
+  };
+  for (int seed = 1; seed <= 5; ++seed) ASSERT_EQ(test(seed, "").exit_code, 0) << seed;
+  // 0.1 dB up: the level some 140 sigma out; the unit itself still passes.
+  const ProgramResult drifted = test(6, ",drift=0.01,run=10");
+  ASSERT_EQ(drifted.exit_code, 0) << drifted.err;
+  EXPECT_THAT(drifted.err, ::testing::HasSubstr("alarm: st left reference_level: beyond 3 sigma at run "));
+
+  const ProgramResult refused = test(7, "");
+  EXPECT_EQ(refused.exit_code, 4);
+  EXPECT_THAT(refused.err, ::testing::HasSubstr("multitone: station st stops on an open alarm (stop_on_alarm): "));
+  EXPECT_THAT(refused.err, ::testing::HasSubstr("acknowledge it first: multitone alarms ack"));
+  std::int64_t runs = 0;
+  {
+    ResultsStore store(OpenSqlite(db));
+    store.db().Query("SELECT count(*) FROM runs", {}, [&](const SqlRow& row) { runs = row.Int(0); });
+  }
+  EXPECT_EQ(runs, 6);  // the refused unit was not tested
+
+  const ProgramResult ack = RunProgram({MULTITONE_BINARY, "alarms", "ack", "--results", db, "--station", "st",
+                                        "--by", "Anna", "--note", "cable reseated"});
+  EXPECT_EQ(ack.exit_code, 0) << ack.err;
+  EXPECT_THAT(ack.out, ::testing::HasSubstr("acknowledged by Anna"));
+  const ProgramResult again = RunProgram({MULTITONE_BINARY, "alarms", "ack", "--results", db, "--station", "st",
+                                          "--by", "Anna"});
+  EXPECT_EQ(again.exit_code, 3);
+  EXPECT_THAT(again.err, ::testing::HasSubstr("no open alarm of station st matches"));
+
+  const ProgramResult released = test(7, "");
+  EXPECT_EQ(released.exit_code, 0) << released.err;
+  const ProgramResult listed = RunProgram({MULTITONE_BINARY, "alarms", "--results", db, "--all"});
+  EXPECT_THAT(listed.out, ::testing::HasSubstr("left reference_level  beyond 3 sigma  run "));
+  EXPECT_THAT(listed.out, ::testing::HasSubstr("acknowledged by Anna at "));
+  EXPECT_THAT(listed.out, ::testing::HasSubstr(": cable reseated\n"));
+  std::filesystem::remove_all(folder);
+}
+
 TEST(AlarmsProgram, RefusesWhatItCannotUse) {
   struct Case {
     std::vector<std::string> args;
