@@ -109,7 +109,7 @@ class VerdictListener {
 
 void PostToVerdictEvent(benchmark::State& state) {
   std::ostringstream log;
-  StationServer server(ServerConfig{{"127.0.0.1", 0}, {}, {}}, SimulatedStation(),
+  StationServer server(ServerConfig{{"127.0.0.1", 0}, {}, {}, {}}, SimulatedStation(),
                        std::make_unique<MemoryRunHistory>(), log);
   const int port = server.Bind();
   std::thread serving([&] { server.Serve(); });

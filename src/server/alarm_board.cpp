@@ -31,10 +31,18 @@ std::string AlarmBoard::Refresh() {
     std::vector<AlarmRow> open = ReadKeptAlarms(storage_, filter);
     std::lock_guard lock(mutex_);
     open_ = std::move(open);
+    read_ = true;
+    unread_.clear();
     return {};
   } catch (const StoreError& error) {
+    std::lock_guard lock(mutex_);
     // A store not laid out yet holds no alarm.
-    if (std::string(error.what()).rfind("no such results store", 0) == 0) return {};
+    if (std::string(error.what()).rfind("no such results store", 0) == 0) {
+      read_ = true;
+      unread_.clear();
+      return {};
+    }
+    if (!read_) unread_ = error.what();
     return error.what();
   }
 }
@@ -57,6 +65,10 @@ std::vector<AlarmRow> AlarmBoard::Open() const {
 std::string AlarmBoard::Stopped() const {
   if (!stop_on_alarm_) return {};
   std::lock_guard lock(mutex_);
+  if (!unread_.empty()) {
+    return "the station stops on an open alarm (stop_on_alarm), and the results store cannot tell whether one "
+           "is open: " + unread_;
+  }
   if (open_.empty()) return {};
   std::string why = "the station stops on an open alarm (stop_on_alarm): " + AlarmSummary(open_.front());
   if (open_.size() > 1) why += " (and " + std::to_string(open_.size() - 1) + " more)";

@@ -24,7 +24,8 @@ class AlarmBoard {
   AlarmBoard(RunStorage storage, std::string station, bool stop_on_alarm);
 
   // Reads the station's open alarms from the store; on failure keeps what
-  // it had and returns why.
+  // it had and returns why. Until a first read succeeds, a station that
+  // stops on alarms stops: the store cannot say whether one is open.
   std::string Refresh();
   // A finished run's alarms (kept with it).
   void Add(const std::vector<UnitAlarm>& alarms, const std::string& raised_at);
@@ -47,6 +48,8 @@ class AlarmBoard {
   const bool stop_on_alarm_;
   mutable std::mutex mutex_;
   std::vector<AlarmRow> open_;  // oldest first
+  bool read_ = false;           // the store has been read once
+  std::string unread_;          // why it has not been read yet
 };
 
 // "left reference_level: beyond 3 sigma at run RUN" for a page or a log.

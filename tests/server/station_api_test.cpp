@@ -77,7 +77,7 @@ class Station {
     limits.content = FixtureText(limits.file);
     limits.limits = ParseLimits(limits.content, limits.file);
     setup.limits = limits;
-    server_ = std::make_unique<StationServer>(ServerConfig{{"127.0.0.1", 0}, std::move(token), std::move(record_folder)},
+    server_ = std::make_unique<StationServer>(ServerConfig{{"127.0.0.1", 0}, std::move(token), std::move(record_folder), {}},
                                               std::move(setup), std::move(history), log_);
     port_ = server_->Bind();
     serving_ = std::thread([this] { server_->Serve(); });
@@ -155,6 +155,15 @@ TEST(StationApi, RequestsRefusedBeforeAnyRun) {
       {"an unknown run", "GET", "/api/runs/00000000-0000-4000-8000-000000000000", {}, "", "", 404},
       {"a foreign Host", "GET", "/api/status", {{"Host", "station.attacker.example"}}, "", "", 403},
       {"the status", "GET", "/api/status", {}, "", "", 200},
+      {"the alarms", "GET", "/api/alarms", {}, "", "", 200},
+      {"an acknowledgement as a form", "POST", "/api/alarms/ack", {}, "by=kim", "application/x-www-form-urlencoded", 415},
+      {"an acknowledgement of no alarm", "POST", "/api/alarms/ack", {}, R"({"by":"kim"})", "application/json", 400},
+      {"an acknowledgement by nobody", "POST", "/api/alarms/ack", {},
+       R"({"run_id":"r","figure":"noise","channel":"left","tone":0,"rule":"beyond 3 sigma","by":""})",
+       "application/json", 400},
+      {"an alarm that is not open", "POST", "/api/alarms/ack", {},
+       R"({"run_id":"r","figure":"noise","channel":"left","tone":0,"rule":"beyond 3 sigma","by":"kim"})",
+       "application/json", 404},
   };
   for (const auto& c : cases) Check(station, c);
   EXPECT_EQ(station.Log(), "");  // no run was started
@@ -167,6 +176,9 @@ TEST(StationApi, WithATokenEveryApiRequestCarriesIt) {
       {"no token", "GET", "/api/status", {}, "", "", 401},
       {"no token, a run", "POST", "/api/runs", {}, R"({"serial":"PB20000001"})", "application/json", 401},
       {"no token, events", "GET", "/api/events", {}, "", "", 401},
+      {"no token, an acknowledgement", "POST", "/api/alarms/ack", {},
+       R"({"run_id":"r","figure":"noise","channel":"left","tone":0,"rule":"beyond 3 sigma","by":"kim"})",
+       "application/json", 401},
       {"a wrong token", "GET", "/api/status", {{"Authorization", "Bearer line3-Token.y"}}, "", "", 401},
       {"the bearer", "GET", "/api/status", {{"Authorization", "Bearer " + token}}, "", "", 200},
       {"the cookie", "GET", "/api/status", {{"Cookie", "multitone_token=" + token}}, "", "", 200},
@@ -263,7 +275,7 @@ TEST(StationApi, APassThatCannotBeStoredIsAnErrorEverywhere) {
 TEST(StationApi, ASecondStationOnTheSamePortIsRefused) {
   Station first;
   std::ostringstream log;
-  StationServer second(ServerConfig{{"127.0.0.1", first.Port()}, {}, {}}, StationSetup{},
+  StationServer second(ServerConfig{{"127.0.0.1", first.Port()}, {}, {}, {}}, StationSetup{},
                        std::make_unique<MemoryRunHistory>(), log);
   EXPECT_THROW(second.Bind(), std::runtime_error);
   EXPECT_EQ(first.Client().Get("/api/status")->status, 200);
