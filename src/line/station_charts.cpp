@@ -28,7 +28,10 @@ StationCharts::StationCharts(std::string station, const ControlSettings& control
       for (std::size_t i = 0; i < h.first.size() && i < control_.baseline; ++i) {
         chart.baseline.push_back(h.first[i].value);
       }
-      if (chart.baseline.size() == control_.baseline) chart.limits = BaselineLimits(chart.baseline);
+      // A baseline whose runs left values undefined is drawn from those it has.
+      if (chart.baseline.size() == control_.baseline || chart.count >= control_.baseline) {
+        chart.limits = BaselineLimits(chart.baseline);
+      }
     }
     for (const HistoryPoint& point : h.newest) chart.recent.push_back(point.value);
     // A rule that fired at one of these points counts only the points after it.

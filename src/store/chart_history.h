@@ -23,7 +23,9 @@ struct ChartHistory {
   int tone = 0;
   std::vector<HistoryPoint> first;   // the stretch's first points, oldest first
   std::vector<HistoryPoint> newest;  // its newest points, oldest first (may be some of `first` too)
-  std::size_t count = 0;             // points in the stretch
+  // Points in the stretch; for a stretch longer than what was read, at
+  // least `first_count` (all a chart needs to know).
+  std::size_t count = 0;
 };
 
 struct RaisedAlarm {
@@ -41,7 +43,9 @@ struct StationHistory {
 
 // The station's production runs judged against `limits_sha256` since its
 // last production run judged against anything else: per chart up to
-// `first_count` first and `newest_count` newest values. Throws StoreError.
+// `first_count` first and `newest_count` newest values, read from a few
+// more runs than that at either end (a run may leave a value undefined),
+// never from the whole stretch. Throws StoreError.
 StationHistory ReadStationHistory(Database& db, const std::string& station, const std::string& limits_sha256,
                                   std::size_t first_count, std::size_t newest_count);
 

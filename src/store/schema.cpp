@@ -14,7 +14,8 @@ namespace {
 
 // A control-chart alarm, raised once per rule firing: the run that completed
 // the rule's pattern, the chart (figure, channel, tone) and the rule. The
-// acknowledgement says who saw it and when.
+// acknowledgement says who saw it and when. A station reads its own newest
+// runs for its charts: runs by station and time.
 constexpr const char* kAlarms = R"sql(
 CREATE TABLE IF NOT EXISTS alarms (
   run_id TEXT NOT NULL REFERENCES runs (run_id),
@@ -32,6 +33,7 @@ CREATE TABLE IF NOT EXISTS alarms (
   acknowledge_note TEXT,
   PRIMARY KEY (run_id, figure, channel, tone, rule));
 CREATE INDEX IF NOT EXISTS alarms_station ON alarms (station, raised_at);
+CREATE INDEX IF NOT EXISTS runs_station ON runs (station, started_at);
 )sql";
 
 // Layout 1 to 2: runs say what they were for ("production", "golden",
