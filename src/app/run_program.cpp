@@ -13,6 +13,7 @@
 #include "link/analyzer_address.h"
 #include "output/verdict_line.h"
 #include "station/finish_unit.h"
+#include "station/golden_gate.h"
 #include "station/unit_run.h"
 #include "station/unit_names.h"
 #include "store/store_unit.h"
@@ -104,6 +105,15 @@ int RunProgram(const ProgramOptions& options) {
     if (const auto problem = SerialProblem(serial, pattern)) return Refuse("--serial: " + *problem);
   }
 
+  // The golden-unit check: a production serial waits while it is due.
+  if (const std::string why = GoldenNeedsStore(setup.limits, !options.results.empty()); !why.empty()) {
+    return Refuse(why);
+  }
+  if (const auto refused = GoldenRefusal(setup.limits, storage, setup.station, serial,
+                                         std::chrono::system_clock::now())) {
+    return Refuse(*refused);
+  }
+
   UnitResult unit;
   {
     ProgressLine progress(!options.quiet && !options.trace);
@@ -145,6 +155,10 @@ int RunProgram(const ProgramOptions& options) {
                        return std::string();
                      }});
   }
+  sinks.push_back({UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+                     if (u.golden_check) show << GoldenCheckLine(*u.golden_check) << '\n';
+                     return std::string();
+                   }});
   if (setup.limits) {
     sinks.push_back({UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
                        show << VerdictLine(u) << std::endl;

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "common/iso_time.h"
+#include "output/golden_check_json.h"
 #include "output/json_text.h"
 
 namespace multitone {
@@ -75,6 +76,7 @@ nlohmann::json ResultJson(const UnitResult& unit) {
   }
   doc["channels"] = std::move(channels);
   doc["response"] = std::move(response);
+  if (unit.golden_check) doc["golden_check"] = GoldenCheckJson(unit);
   return doc;
 }
 

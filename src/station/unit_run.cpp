@@ -8,6 +8,7 @@
 
 #include "run/build_run_results.h"
 #include "run/run_measurement.h"
+#include "station/golden_gate.h"
 
 namespace multitone {
 
@@ -36,6 +37,7 @@ UnitResult RunUnit(const StationSetup& setup, const std::string& serial, const S
   }
   unit.ended_at = std::chrono::system_clock::now();
   unit.judgement = Judge(unit.results, unit.limits ? &unit.limits->limits : nullptr);
+  MarkGoldenCheck(unit);
   return unit;
 }
 

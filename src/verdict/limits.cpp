@@ -14,6 +14,7 @@
 
 #include <toml++/toml.h>
 
+#include "verdict/golden_section.h"
 #include "verdict/serial_pattern.h"
 #include "verdict/sha256.h"
 
@@ -137,6 +138,8 @@ Limits ParseLimits(std::string_view content, const std::string& file) {
       limits.pitch_error = ReadBounds(file, k, Table(file, k, node), {}, false);
     } else if (k == kResponseName) {
       limits.response_mask = ReadMask(file, Table(file, k, node));
+    } else if (k == "golden") {
+      limits.golden = ReadGoldenSection(file, node);
     } else {
       const auto figure = std::find_if(kFigures.begin(), kFigures.end(),
                                        [&](Figure f) { return FigureName(f) == k; });

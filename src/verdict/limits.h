@@ -9,6 +9,7 @@
 //   [signal_to_noise.right]         # ... and an override for one channel
 //   [response]
 //   mask = [[Hz, low dB, high dB], ...]   # Hz ascending
+//   [golden]                        # the station check on golden units (golden_section.h)
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "run/run_results.h"
+#include "verdict/golden_settings.h"
 
 namespace multitone {
 
@@ -44,6 +46,7 @@ struct Limits {
   // Per figure and channel, the channel's override already applied.
   std::array<std::array<FigureLimit, kFigureCount>, 2> figures{};
   std::vector<MaskPoint> response_mask;  // empty: the response is not judged
+  GoldenSettings golden;                 // [golden]; never judges a unit
 
   const FigureLimit& Of(Channel channel, Figure figure) const {
     return figures[channel == Channel::Left ? 0 : 1][static_cast<std::size_t>(figure)];

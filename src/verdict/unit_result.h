@@ -6,6 +6,7 @@
 #include <string>
 
 #include "run/run_results.h"
+#include "verdict/golden_comparison.h"
 #include "verdict/judgement.h"
 #include "verdict/limits.h"
 
@@ -30,6 +31,8 @@ struct UnitResult {
   std::optional<LimitsSource> limits;
   RunResults results;
   Judgement judgement;
+  // A golden unit's run: the station check against its references.
+  std::optional<GoldenCheck> golden_check;
 };
 
 }  // namespace multitone
