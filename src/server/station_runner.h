@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "server/event_hub.h"
+#include "server/golden_watch.h"
 #include "server/result_cache.h"
 #include "server/run_history.h"
 #include "station/unit_run.h"
@@ -28,8 +29,9 @@ struct RunProgress {
 
 class StationRunner {
  public:
+  // `golden`, when given, refuses a serial just before its run starts.
   StationRunner(StationSetup setup, RunHistory& history, ResultCache& results, EventHub& events,
-                std::ostream& log);
+                std::ostream& log, GoldenWatch* golden = nullptr);
   ~StationRunner();
   StationRunner(const StationRunner&) = delete;
   StationRunner& operator=(const StationRunner&) = delete;
@@ -63,6 +65,7 @@ class StationRunner {
   ResultCache& results_;
   EventHub& events_;
   std::ostream& log_;
+  GoldenWatch* const golden_;  // the golden-unit check, when the station has one
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;

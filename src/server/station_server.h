@@ -8,7 +8,9 @@
 //   GET  /api/runs/{run_id}/record.jsonl  the run's analyzer exchange, where
 //                                     the station keeps records
 //   GET  /api/status                  the station, the run going, today's
-//                                     counts and the last 20 runs
+//                                     counts and the last 20 runs, the
+//                                     golden check's state
+// A production serial is refused with 423 while the golden check is due.
 //   GET  /api/events                  Server-Sent Events: started, step, verdict
 #include <iosfwd>
 #include <memory>
@@ -16,6 +18,7 @@
 
 #include "server/listen_address.h"
 #include "server/run_history.h"
+#include "store/run_storage.h"
 #include "station/unit_run.h"
 
 namespace multitone::server {
@@ -26,6 +29,8 @@ struct ServerConfig {
   // Where each run's record is kept as RUN_ID.jsonl (serve --record DIR);
   // empty: the station keeps none.
   std::string record_folder;
+  // The results store, for the golden-unit check's state (empty: none).
+  RunStorage storage;
 };
 
 class StationServer {

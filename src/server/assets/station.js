@@ -51,6 +51,16 @@ function notice(text, cause) {
   noticeCause = text ? cause || null : null;
 }
 
+// The golden-unit check's state (null: the station has none): due or
+// failed stops production serials until a golden unit passes.
+function showGolden(golden) {
+  const box = $("golden");
+  box.hidden = !golden;
+  if (!golden) return;
+  box.className = "golden-notice golden-" + golden.state;
+  box.textContent = golden.message;
+}
+
 // A scan that started nothing: the banner no longer shows the previous unit.
 function showRefused(serial, why) {
   shownRun = null;
@@ -229,6 +239,7 @@ async function refreshStatus(force) {
   showCounts(status.today);
   showRecent(status.recent);
   $("history-source").textContent = "from " + status.history;
+  showGolden(status.golden);
   showStatus(status, force);
   return status;
 }
@@ -287,6 +298,7 @@ async function startRun(serial) {
     notice("Not authorised: open this page as /?token=TOKEN");
   } else {
     const why = reply.error || "The station refused the serial (" + answer.status + ")";
+    if (reply.golden) showGolden(reply.golden);
     showRefused(serial, why);
     notice(why);
     field.select();
@@ -329,6 +341,9 @@ function listen() {
     if (shownRun !== step.run_id || !shownRunning) showRunning(step);
     showProgress(step.index, step.count, step.step);
   });
+  stream.addEventListener("golden", (event) => {
+    if (fresh(event)) showGolden(JSON.parse(event.data));
+  });
   stream.addEventListener("verdict", (event) => {
     if (!fresh(event)) return;
     showVerdict(JSON.parse(event.data));
@@ -348,4 +363,6 @@ document.addEventListener("DOMContentLoaded", () => {
   refreshStatus(false);
   listen();
   setInterval(() => checkStalled(false), 1000);
+  // A golden check falls due with time too.
+  setInterval(() => refreshStatus(false), 30000);
 });
