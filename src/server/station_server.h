@@ -30,7 +30,7 @@ struct ServerConfig {
   // empty: the station keeps none.
   std::string record_folder;
   // The results store, for the golden-unit check's state (empty: none).
-  RunStorage storage;
+  RunStorage storage{};
 };
 
 class StationServer {
