@@ -298,9 +298,10 @@ async function startRun(serial) {
     notice("Not authorised: open this page as /?token=TOKEN");
   } else {
     const why = reply.error || "The station refused the serial (" + answer.status + ")";
-    if (reply.golden) showGolden(reply.golden);
     showRefused(serial, why);
-    notice(why);
+    // A golden check that is due is said once, in its own notice.
+    if (reply.golden) showGolden(reply.golden);
+    else notice(why);
     field.select();
   }
 }
