@@ -97,7 +97,8 @@ install)
 
   # Every option a program's --help lists is in its manual page and is
   # offered by completion: a new option that misses either fails here.
-  for command in "" serve "config check" history stats "limits derive" sync alarms "study grr"; do
+  for command in "" serve "config check" history stats "limits derive" sync alarms "study grr" "golden add" \
+    "golden status"; do
     # shellcheck disable=SC2086  # the command's words
     options=$("$bin/multitone" $command --help | grep -o -- '--[a-z][a-z0-9-]*' | sort -u)
     offered=$(bash -c 'source "$1"; COMP_LINE="multitone $2 -"; COMP_POINT=${#COMP_LINE}
