@@ -39,6 +39,7 @@ CREATE INDEX IF NOT EXISTS alarms_station ON alarms (station, raised_at);
 constexpr const char* kFromVersion1 = R"sql(
 ALTER TABLE runs ADD COLUMN purpose TEXT NOT NULL DEFAULT 'production';
 ALTER TABLE runs ADD COLUMN tag TEXT;
+CREATE INDEX IF NOT EXISTS runs_station_purpose ON runs (station, purpose, started_at);
 )sql";
 
 constexpr const char* kTables = R"sql(
@@ -68,6 +69,7 @@ CREATE TABLE IF NOT EXISTS runs (
   tag TEXT);
 CREATE INDEX IF NOT EXISTS runs_serial ON runs (serial, started_at);
 CREATE INDEX IF NOT EXISTS runs_started_at ON runs (started_at);
+CREATE INDEX IF NOT EXISTS runs_station_purpose ON runs (station, purpose, started_at);
 CREATE TABLE IF NOT EXISTS measurements (
   run_id TEXT NOT NULL REFERENCES runs (run_id),
   figure TEXT NOT NULL,
