@@ -1,8 +1,10 @@
 // The simulated device's description: options, response, harmonics, faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 #include "sim/device_model.h"
 #include "sim/device_options.h"
@@ -31,6 +33,8 @@ TEST(DeviceOptions, RejectsUnknownMalformedAndOutOfRangeValuesByName) {
       {"fault=melted", "melted"}, {"seed=-3", "seed"},   {"level", "level"},    {"noise=1,", "comma"},
       {"drift=2", "drift"},       {"run=1.5", "run"},    {"run=1000001", "run"},
       {"level=9,drift=1,run=10", "drift"},  // 9 V + 10 dB is beyond 10 V
+      {"part_spread=7", "part_spread"},     {"part_spread=-1", "part_spread"},
+      {"level=9,part_spread=6,part=a", "part_spread"},  // "a" lies at +0.37: 9 V + 2.2 dB
   };
   for (const auto& [text, named] : cases) {
     try {
@@ -49,8 +53,30 @@ TEST(DeviceOptions, DriftMovesTheLevelByItsDecibelsPerRunNumber) {
   EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,drift=-0.5,run=2")), 0.0891251, 1e-7);
 }
 
+TEST(DeviceOptions, APartPlaysAtItsOwnLevelWithinTheSpread) {
+  // FNV-1a of "a" is 0xaf63dc4c8601ec8c: its top 53 bits are 0.685118 of
+  // the range, 0.370235 within -1..1; 0.1 V × 10^(2 × 0.370235 / 20) = 0.108899 V.
+  EXPECT_NEAR(PartShift("a"), 0.370235, 1e-6);
+  EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2,part=a")), 0.1088989, 1e-7);
+  // No part, or no spread: the level itself.
+  EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2")), 0.1);
+  EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part=a")), 0.1);
+  // Every name lands within the spread, and names that differ by one
+  // character land apart.
+  double low = 1, high = -1;
+  for (int i = 0; i < 200; ++i) {
+    const double u = PartShift("P" + std::to_string(i));
+    low = std::min(low, u);
+    high = std::max(high, u);
+  }
+  EXPECT_GE(low, -1);
+  EXPECT_LE(high, 1);
+  EXPECT_GT(high - low, 1.5);
+}
+
 TEST(DeviceOptions, DescriptionReadsBackAsTheSameOptions) {
-  const DeviceOptions o = ParseDeviceOptions("speed=0.9985,crosstalk=off,fault=hum,seed=9,drift=0.02,run=4");
+  const DeviceOptions o =
+      ParseDeviceOptions("speed=0.9985,crosstalk=off,fault=hum,seed=9,drift=0.02,run=4,part_spread=0.5,part=P-7");
   EXPECT_EQ(DescribeDeviceOptions(ParseDeviceOptions(DescribeDeviceOptions(o))), DescribeDeviceOptions(o));
 }
 
