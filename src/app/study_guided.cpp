@@ -243,6 +243,9 @@ int GuidedStudy::Run() {
   if (!why.empty()) return Refuse(why);
   if (!TakeNames(parts_, o_.part_serials, o_.parts, "part", why)) return Stopped();
   if (!why.empty()) return Refuse(why);
+  // The walk shuffles the parts anyway; numbered by serial, a resumed study
+  // walks the same order whichever part was tested first.
+  std::sort(parts_.begin(), parts_.end());
 
   const std::uint64_t seed = o_.seed ? *o_.seed : StudySeed(name_);
   talk_ << "study " << name_ << ": " << o_.parts << " parts × " << o_.appraisers << " appraisers × " << o_.trials

@@ -114,6 +114,13 @@ double PartShift(std::string_view part) {
     hash ^= static_cast<unsigned char>(c);
     hash *= 1099511628211ULL;
   }
+  // FNV's last byte reaches only its low bits: mixed over all 64 (the
+  // finalizer of MurmurHash3) before the top bits are read.
+  hash ^= hash >> 33;
+  hash *= 0xff51afd7ed558ccdULL;
+  hash ^= hash >> 33;
+  hash *= 0xc4ceb9fe1a85ec53ULL;
+  hash ^= hash >> 33;
   // The top 53 bits as a fraction of 1, stretched to -1..1.
   return static_cast<double>(hash >> 11) / 9007199254740992.0 * 2.0 - 1.0;
 }

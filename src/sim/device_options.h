@@ -36,7 +36,8 @@ struct DeviceOptions {
 };
 
 // How far the part named `part` lies within the spread: -1 to 1, the same
-// number for the same name on every machine (FNV-1a of its bytes).
+// number for the same name on every machine (FNV-1a of its bytes, mixed by
+// MurmurHash3's finalizer).
 double PartShift(std::string_view part);
 
 // The level every tone plays at, drift and part included, V.

@@ -34,7 +34,7 @@ TEST(DeviceOptions, RejectsUnknownMalformedAndOutOfRangeValuesByName) {
       {"drift=2", "drift"},       {"run=1.5", "run"},    {"run=1000001", "run"},
       {"level=9,drift=1,run=10", "drift"},  // 9 V + 10 dB is beyond 10 V
       {"part_spread=7", "part_spread"},     {"part_spread=-1", "part_spread"},
-      {"level=9,part_spread=6,part=a", "part_spread"},  // "a" lies at +0.37: 9 V + 2.2 dB
+      {"level=9,part_spread=6,part=P1", "part_spread"},  // P1 lies at +0.48: 9 V + 2.9 dB
   };
   for (const auto& [text, named] : cases) {
     try {
@@ -54,13 +54,14 @@ TEST(DeviceOptions, DriftMovesTheLevelByItsDecibelsPerRunNumber) {
 }
 
 TEST(DeviceOptions, APartPlaysAtItsOwnLevelWithinTheSpread) {
-  // FNV-1a of "a" is 0xaf63dc4c8601ec8c: its top 53 bits are 0.685118 of
-  // the range, 0.370235 within -1..1; 0.1 V × 10^(2 × 0.370235 / 20) = 0.108899 V.
-  EXPECT_NEAR(PartShift("a"), 0.370235, 1e-6);
-  EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2,part=a")), 0.1088989, 1e-7);
+  // FNV-1a of "P3" mixed by the finalizer is 0x220b52913cd9b223: its top
+  // 53 bits are 0.132985 of the range, -0.734029 within -1..1;
+  // 0.1 V × 10^(2 × -0.734029 / 20) = 0.0844495 V.
+  EXPECT_NEAR(PartShift("P3"), -0.7340295, 1e-6);
+  EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2,part=P3")), 0.0844495, 1e-7);
   // No part, or no spread: the level itself.
   EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2")), 0.1);
-  EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part=a")), 0.1);
+  EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part=P3")), 0.1);
   // Every name lands within the spread, and names that differ by one
   // character land apart.
   double low = 1, high = -1;
@@ -72,6 +73,8 @@ TEST(DeviceOptions, APartPlaysAtItsOwnLevelWithinTheSpread) {
   EXPECT_GE(low, -1);
   EXPECT_LE(high, 1);
   EXPECT_GT(high - low, 1.5);
+  // Serials that differ only in their last character land apart too.
+  EXPECT_GT(std::abs(PartShift("P1") - PartShift("P2")), 0.1);
 }
 
 TEST(DeviceOptions, DescriptionReadsBackAsTheSameOptions) {
