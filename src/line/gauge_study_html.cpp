@@ -61,10 +61,10 @@ std::string ComponentBars(const FigureStudy& f, const GaugeStudyResult& g) {
   if (g.tv > 0) {
     for (const auto& [label, value] : {std::pair<const char*, double>{"EV", g.ev}, {"AV", g.av},
                                        {"interaction", g.interaction}, {"GRR", g.grr}, {"PV", g.pv}}) {
-      bars.emplace_back(std::string(label) + " % study", 100 * value / g.tv);
+      bars.emplace_back(label, 100 * value / g.tv);
     }
   }
-  if (g.grr_percent_tolerance) bars.emplace_back("GRR % tolerance", *g.grr_percent_tolerance);
+  if (g.grr_percent_tolerance) bars.emplace_back("GRR / tolerance", *g.grr_percent_tolerance);
   if (bars.empty()) return "<p>No variation at all: nothing to draw.</p>";
   double top = 100;
   for (const auto& bar : bars) top = std::max(top, bar.second);
@@ -76,16 +76,18 @@ std::string ComponentBars(const FigureStudy& f, const GaugeStudyResult& g) {
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) + "\" height=\"" +
                     Num(height) + "\" role=\"img\"><title>" + HtmlEscape(FigureTitle(f)) +
                     ": variation components, %</title>";
-  svg += Text(kLeft + kPlotWidth / 2, 16, "variation components, % (10 % and 30 % marked)");
+  svg += Text(kLeft + kPlotWidth / 2, 16, "% of the study variation (GRR / tolerance: % of the tolerance)");
   for (double t = 0; t <= top + step / 2; t += step) {
     svg += Line(x(t), kTop, x(t), bottom, "#eee") + Line(x(t), bottom, x(t), bottom + 4, "#333") +
            Text(x(t), bottom + 16, ShortNumber(t));
   }
-  svg += Text(kLeft + kPlotWidth / 2, height - 6, "%");
+  svg += Text(kLeft + kPlotWidth / 2, height - 6, "%, the 10 % and 30 % marks dashed");
   for (std::size_t i = 0; i < bars.size(); ++i) {
     const double y = kTop + row * static_cast<double>(i);
     const double percent = bars[i].second;
-    const char* colour = percent < 10 ? "#2ca02c" : percent <= 30 ? "#e6a700" : "#d62728";
+    // Only GRR is judged against the marks; the other components are its parts and PV.
+    const bool judged = bars[i].first.rfind("GRR", 0) == 0;
+    const char* colour = !judged ? "#7f9fbf" : percent < 10 ? "#2ca02c" : percent <= 30 ? "#e6a700" : "#d62728";
     svg += Text(kLeft - 6, y + 15, bars[i].first, "end");
     svg += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(y + 4) + "\" width=\"" + Num(x(percent) - kLeft) +
            "\" height=\"14\" fill=\"" + colour + "\"/>";
@@ -161,9 +163,9 @@ std::string GaugeStudyHtml(const StoredStudy& study, const std::string& name) {
   const std::string title = "Gauge R&R study" + (name.empty() ? std::string() : " " + name);
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"/><title>" + HtmlEscape(title) +
-      "</title><style>body{font-family:sans-serif;margin:1.5em;color:#222}table{border-collapse:collapse}"
-      "td,th{border:1px solid #bbb;padding:3px 7px;text-align:right}td.figure,th{text-align:left}"
-      "td.verdict{font-weight:bold}section{margin-top:1.5em}svg{display:block;margin:0.4em 0}"
+      "</title><style>body{font-family:sans-serif;margin:1em;color:#222}table{border-collapse:collapse}"
+      "table{font-size:0.8em}td,th{border:1px solid #bbb;padding:2px 4px;text-align:right}td{white-space:nowrap}td.figure,th{text-align:left}"
+      "td.verdict{font-weight:bold;white-space:normal}section{margin-top:1.5em}svg{display:block;margin:0.4em 0}"
       "</style></head><body>\n<h1>" + HtmlEscape(title) + "</h1>\n";
   std::string appraisers;
   for (const std::string& a : study.appraisers) appraisers += (appraisers.empty() ? "" : ", ") + a;
