@@ -98,5 +98,69 @@ TEST(LineOnBothEngines, ChartSeriesAndStudyTablesAreTheSame) {
   std::filesystem::remove(file);
 }
 
+TEST(LineOnBothEngines, AStudyByItsTagIsItsMeasuredRunsAlone) {
+  // 3 parts × 2 operators × 2 trials of the study grr-a; beside them a run
+  // of it that ended in ERROR, a production run of a part and a run of
+  // another study: none of those is a trial of grr-a.
+  std::mt19937_64 random(7);
+  std::vector<StoredRun> runs;
+  long second = 0;
+  auto add = [&](const char* part, const char* appraiser, const char* purpose, const char* tag) {
+    StoredRun run = SyntheticRun("run-" + std::to_string(50 - second), part, second, random, "st-a");
+    ++second;
+    run.operator_name = appraiser;
+    run.purpose = purpose;
+    run.tag = tag;
+    runs.push_back(std::move(run));
+    return &runs.back();
+  };
+  add("P9", "kim", "study", "grr-b");
+  for (int trial = 0; trial < 2; ++trial) {
+    for (const char* appraiser : {"lee", "kim"}) {
+      for (const char* part : {"P2", "P3", "P1"}) add(part, appraiser, "study", "grr-a");
+    }
+  }
+  add("P1", "kim", "production", "");
+  add("P2", "kim", "study", "grr-a")->verdict = "ERROR";
+
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("multitone-tag-" + std::to_string(::getpid()) + ".db");
+  std::filesystem::remove(file);
+  PostgresServer server;
+  ResultsStore sqlite = ResultsStore::Open("sqlite:" + file.string());
+  ResultsStore postgres = ResultsStore::Open(server.Url());
+  ASSERT_EQ(sqlite.Put(runs), runs.size());
+  ASSERT_EQ(postgres.Put(runs), runs.size());
+
+  Limits limits;
+  const StoredStudy lite = ReadTaggedStudy(sqlite.db(), "grr-a", limits);
+  const StoredStudy pg = ReadTaggedStudy(postgres.db(), "grr-a", limits);
+  for (const StoredStudy* study : {&lite, &pg}) {
+    EXPECT_EQ(study->parts, (std::vector<std::string>{"P2", "P3", "P1"}));  // first tested first
+    EXPECT_EQ(study->appraisers, (std::vector<std::string>{"kim", "lee"}));
+    EXPECT_EQ(study->trials, 2u);
+  }
+  ASSERT_EQ(lite.figures.size(), pg.figures.size());
+  for (std::size_t i = 0; i < lite.figures.size(); ++i) {
+    ASSERT_EQ(lite.figures[i].data.has_value(), pg.figures[i].data.has_value()) << lite.figures[i].figure;
+    if (lite.figures[i].data) {
+      EXPECT_EQ(lite.figures[i].data->values, pg.figures[i].data->values);
+    }
+  }
+  for (Database* db : {&sqlite.db(), &postgres.db()}) {
+    const StudyProgress progress = ReadStudyProgress(*db, "grr-a");
+    EXPECT_EQ(progress.total, 12u);
+    EXPECT_EQ(progress.parts, (std::vector<std::string>{"P2", "P3", "P1"}));
+    EXPECT_EQ(progress.appraisers, (std::vector<std::string>{"lee", "kim"}));
+    EXPECT_EQ(progress.runs.size(), 6u);
+    EXPECT_EQ(progress.runs.at({"P2", "kim"}), 2u);
+    EXPECT_EQ(ReadStudyProgress(*db, "grr-b").total, 1u);
+    EXPECT_EQ(ReadStudyProgress(*db, "grr-c").total, 0u);
+    EXPECT_THROW(ReadTaggedStudy(*db, "grr-b", limits), UnbalancedStudy);  // one part
+    EXPECT_THROW(ReadTaggedStudy(*db, "grr-c", limits), UnbalancedStudy);  // no runs
+  }
+  std::filesystem::remove(file);
+}
+
 }  // namespace
 }  // namespace multitone::testing
