@@ -12,6 +12,7 @@ namespace multitone {
 // The address of `address` ("", "sim" or "sim:OPTIONS") for the run number
 // `ordinal` of the part `serial`. Throws std::invalid_argument for options
 // the simulator refuses, one that sets part itself, or a serial with a comma.
-std::string SimulatedPartAddress(const std::string& address, const std::string& serial, std::uint64_t ordinal);
+std::string SimulatedPartAddress(const std::string& address, const std::string& serial,
+                                 std::uint64_t ordinal);
 
 }  // namespace multitone

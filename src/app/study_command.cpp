@@ -33,8 +33,9 @@ std::optional<std::vector<std::string>> ReadSerials(const std::string& path) {
 }
 
 // The stored form: by the study's name, or by a list of serials.
-int StoredStudyReport(const std::string& results, const std::string& study_name, const std::string& serials_file,
-                      const std::string& since, const std::string& limits_file, const std::string& html) {
+int StoredStudyReport(const std::string& results, const std::string& study_name,
+                      const std::string& serials_file, const std::string& since,
+                      const std::string& limits_file, const std::string& html) {
   const std::string name = "multitone study grr: ";
   if (study_name.empty() == serials_file.empty()) {
     std::cerr << name << "--from-store takes the study's name, or --serials FILE, not both\n";
@@ -107,13 +108,15 @@ int StudyCommand(int argc, const char* const* argv) {
   CLI::App app("Measurement-system studies.", "multitone study");
   app.require_subcommand(1);
   CLI::App* grr = app.add_subcommand(
-      "grr", "Gauge R&R, crossed, ANOVA method. Guided: --parts N --trials R --appraisers A measures the "
-             "study now, telling each appraiser which part to test next, and stores every run tagged with "
-             "the study. From the store: --from-store STUDY (a guided study by its name), or --from-store "
-             "--serials FILE (parts are the listed serials, appraisers the operators, trials each "
-             "operator's runs of one part)");
-  auto* store_option = grr->add_option("--from-store", study_name, "Report a stored study: by its name, or "
-                                                                   "with --serials")
+      "grr",
+      "Gauge R&R, crossed, ANOVA method. Guided: --parts N --trials R --appraisers A measures the "
+      "study now, telling each appraiser which part to test next, and stores every run tagged with "
+      "the study. From the store: --from-store STUDY (a guided study by its name), or --from-store "
+      "--serials FILE (parts are the listed serials, appraisers the operators, trials each "
+      "operator's runs of one part)");
+  auto* store_option = grr->add_option("--from-store", study_name,
+                                       "Report a stored study: by its name, or "
+                                       "with --serials")
                            ->type_name("[STUDY]")
                            ->expected(0, 1);
   grr->add_option("--results", guided.results, "The results store")->type_name("URL")->required();
@@ -123,24 +126,29 @@ int StudyCommand(int argc, const char* const* argv) {
   grr->add_option("--html", html, "The report as an HTML page too")->type_name("FILE");
   grr->add_option("--serials", serials_file, "With --from-store: the parts' serials, one a line")
       ->type_name("FILE");
-  grr->add_option("--since", since, "With --serials: only runs from this day or UTC time on")->type_name("DATE");
+  grr->add_option("--since", since, "With --serials: only runs from this day or UTC time on")
+      ->type_name("DATE");
   auto* parts = grr->add_option("--parts", guided.parts, "Guided: the number of parts")
                     ->type_name("N")
                     ->check(WholeNumberCheck(2, 1000, "parts"));
-  auto* trials = grr->add_option("--trials", guided.trials, "Guided: how often each appraiser tests each part")
-                     ->type_name("R")
-                     ->check(WholeNumberCheck(2, 100, "trials"));
+  auto* trials =
+      grr->add_option("--trials", guided.trials, "Guided: how often each appraiser tests each part")
+          ->type_name("R")
+          ->check(WholeNumberCheck(2, 100, "trials"));
   auto* appraisers = grr->add_option("--appraisers", guided.appraisers, "Guided: the number of appraisers")
                          ->type_name("A")
                          ->check(WholeNumberCheck(2, 100, "appraisers"));
-  grr->add_option("--appraiser", guided.appraiser_names, "Guided: an appraiser's name (again for the next); "
-                                                         "the rest are asked for")
+  grr->add_option("--appraiser", guided.appraiser_names,
+                  "Guided: an appraiser's name (again for the next); "
+                  "the rest are asked for")
       ->type_name("NAME");
-  grr->add_option("--part", guided.part_serials, "Guided: a part's serial (again for the next); the rest "
-                                                 "are asked for")
+  grr->add_option("--part", guided.part_serials,
+                  "Guided: a part's serial (again for the next); the rest "
+                  "are asked for")
       ->type_name("SERIAL");
-  grr->add_option("--analyzer", guided.analyzer, "Guided: the analyzer (sim:... for the simulated one, where "
-                                                 "each part plays as the unit its serial names)")
+  grr->add_option("--analyzer", guided.analyzer,
+                  "Guided: the analyzer (sim:... for the simulated one, where "
+                  "each part plays as the unit its serial names)")
       ->type_name("ADDR");
   grr->add_option("--station", guided.station, "Guided: this station's name (default: the host name)")
       ->type_name("NAME");
@@ -152,8 +160,9 @@ int StudyCommand(int argc, const char* const* argv) {
       ->type_name("NAME");
   grr->add_option("--resume", guided.resume, "Guided: continue the study of this name where it stopped")
       ->type_name("NAME");
-  auto* seed_option = grr->add_option("--seed", seed, "Guided: the seed of the part order (default: from the "
-                                                      "study's name)")
+  auto* seed_option = grr->add_option("--seed", seed,
+                                      "Guided: the seed of the part order (default: from the "
+                                      "study's name)")
                           ->type_name("K");
   grr->add_flag("--quiet", guided.quiet, "Guided: no progress line during a run");
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
@@ -161,8 +170,9 @@ int StudyCommand(int argc, const char* const* argv) {
 
   const std::string name = "multitone study grr: ";
   if (from_store) {
-    for (const char* option : {"--parts", "--trials", "--appraisers", "--appraiser", "--part", "--analyzer",
-                               "--station", "--spool", "--timeout", "--study", "--resume", "--seed", "--quiet"}) {
+    for (const char* option :
+         {"--parts", "--trials", "--appraisers", "--appraiser", "--part", "--analyzer", "--station",
+          "--spool", "--timeout", "--study", "--resume", "--seed", "--quiet"}) {
       if (grr->count(option) > 0) {
         std::cerr << name << option << " is for a guided study, not --from-store\n";
         return 2;
@@ -170,9 +180,11 @@ int StudyCommand(int argc, const char* const* argv) {
     }
     return StoredStudyReport(guided.results, study_name, serials_file, since, guided.limits_file, html);
   }
-  if (parts->count() == 0 || trials->count() == 0 || appraisers->count() == 0 || grr->count("--analyzer") == 0) {
-    std::cerr << name << "a guided study needs --parts, --trials, --appraisers and --analyzer "
-                         "(or --from-store to report a stored one)\n";
+  if (parts->count() == 0 || trials->count() == 0 || appraisers->count() == 0 ||
+      grr->count("--analyzer") == 0) {
+    std::cerr << name
+              << "a guided study needs --parts, --trials, --appraisers and --analyzer "
+                 "(or --from-store to report a stored one)\n";
     return 2;
   }
   for (const char* option : {"--serials", "--since"}) {

@@ -161,17 +161,16 @@ bool GuidedStudy::Measure(const StudyStep& step) {
     unit.tag = name_;
     const RunStorage storage{o_.results, o_.spool};
     bool stored = false;
-    const std::vector<UnitSink> sinks = {
-        {UnitSink::Kind::Keeps, "result not stored", false,
-         [&](const UnitResult& u) {
-           std::string why = KeepUnit(storage, u);
-           stored = why.empty();
-           return why;
-         }},
-        {UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
-           talk_ << "  " << VerdictLine(u) << '\n';
-           return std::string();
-         }}};
+    const std::vector<UnitSink> sinks = {{UnitSink::Kind::Keeps, "result not stored", false,
+                                          [&](const UnitResult& u) {
+                                            std::string why = KeepUnit(storage, u);
+                                            stored = why.empty();
+                                            return why;
+                                          }},
+                                         {UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+                                            talk_ << "  " << VerdictLine(u) << '\n';
+                                            return std::string();
+                                          }}};
     const std::vector<std::string> problems = FinishUnit(unit, sinks);
     for (const std::string& problem : problems) talk_ << "  " << problem << '\n';
     if (stored) {
@@ -195,7 +194,8 @@ int GuidedStudy::Stopped() {
 int GuidedStudy::Run() {
   if (!o_.html.empty()) {
     if (o_.html == "-") return Refuse("--html: the text goes to standard output; name a file for the page");
-    if (const std::string why = WhyFileCannotBeWritten(o_.html); !why.empty()) return Refuse("--html: " + why);
+    if (const std::string why = WhyFileCannotBeWritten(o_.html); !why.empty())
+      return Refuse("--html: " + why);
   }
   if (const std::string why = CheckResultsUrl(o_.results); !why.empty()) return Refuse(why);
   StationChoices choices;
@@ -226,8 +226,8 @@ int GuidedStudy::Run() {
     return 1;
   }
   if (o_.resume.empty() && progress.total > 0) {
-    return Refuse("study " + name_ + " has " + std::to_string(progress.total) + " stored runs already; --resume " +
-                  name_ + " continues it");
+    return Refuse("study " + name_ + " has " + std::to_string(progress.total) +
+                  " stored runs already; --resume " + name_ + " continues it");
   }
   for (const auto& [cell, runs] : progress.runs) {
     if (runs > o_.trials) {
@@ -248,11 +248,11 @@ int GuidedStudy::Run() {
   std::sort(parts_.begin(), parts_.end());
 
   const std::uint64_t seed = o_.seed ? *o_.seed : StudySeed(name_);
-  talk_ << "study " << name_ << ": " << o_.parts << " parts × " << o_.appraisers << " appraisers × " << o_.trials
-        << " trials, " << total_ << " runs; part order from seed " << seed << '\n';
+  talk_ << "study " << name_ << ": " << o_.parts << " parts × " << o_.appraisers << " appraisers × "
+        << o_.trials << " trials, " << total_ << " runs; part order from seed " << seed << '\n';
   if (stored_ > 0) talk_ << stored_ << " runs stored already: continuing\n";
-  const std::vector<StudyStep> left =
-      StepsLeft(StudyOrder(o_.parts, o_.appraisers, o_.trials, seed), [&](std::size_t part, std::size_t appraiser) {
+  const std::vector<StudyStep> left = StepsLeft(
+      StudyOrder(o_.parts, o_.appraisers, o_.trials, seed), [&](std::size_t part, std::size_t appraiser) {
         const auto found = progress.runs.find({parts_[part], appraisers_[appraiser]});
         return found == progress.runs.end() ? std::size_t{0} : found->second;
       });
@@ -279,7 +279,8 @@ int GuidedStudy::Run() {
 
 }  // namespace
 
-int RunGuidedStudy(const GuidedStudyOptions& options, std::istream& in, std::ostream& out, std::ostream& talk) {
+int RunGuidedStudy(const GuidedStudyOptions& options, std::istream& in, std::ostream& out,
+                   std::ostream& talk) {
   return GuidedStudy(options, in, out, talk).Run();
 }
 

@@ -25,10 +25,10 @@ struct GuidedStudyOptions {
   int timeout_ms = 20000;
   std::string limits_file, results, spool, station;
   bool station_given = false;
-  std::string study;   // --study NAME: a new study; empty: grr-YYYYMMDD-HHMMSS
-  std::string resume;  // --resume NAME: continue this study
+  std::string study;                  // --study NAME: a new study; empty: grr-YYYYMMDD-HHMMSS
+  std::string resume;                 // --resume NAME: continue this study
   std::optional<std::uint64_t> seed;  // the part order; default from the name
-  std::string html;    // --html FILE: the report as a page too
+  std::string html;                   // --html FILE: the report as a page too
   bool quiet = false;
 };
 
@@ -36,6 +36,7 @@ struct GuidedStudyOptions {
 // from `in`. Returns the exit status: 0 the study is complete and reported,
 // 1 it stopped before its end (input ended) or its report could not be read
 // or written, 2 a bad setup (limits, names, a study name already taken).
-int RunGuidedStudy(const GuidedStudyOptions& options, std::istream& in, std::ostream& out, std::ostream& talk);
+int RunGuidedStudy(const GuidedStudyOptions& options, std::istream& in, std::ostream& out,
+                   std::ostream& talk);
 
 }  // namespace multitone

@@ -59,8 +59,11 @@ double TickStep(double span, int count) {
 std::string ComponentBars(const FigureStudy& f, const GaugeStudyResult& g) {
   std::vector<std::pair<std::string, double>> bars;
   if (g.tv > 0) {
-    for (const auto& [label, value] : {std::pair<const char*, double>{"EV", g.ev}, {"AV", g.av},
-                                       {"interaction", g.interaction}, {"GRR", g.grr}, {"PV", g.pv}}) {
+    for (const auto& [label, value] : {std::pair<const char*, double>{"EV", g.ev},
+                                       {"AV", g.av},
+                                       {"interaction", g.interaction},
+                                       {"GRR", g.grr},
+                                       {"PV", g.pv}}) {
       bars.emplace_back(label, 100 * value / g.tv);
     }
   }
@@ -87,7 +90,10 @@ std::string ComponentBars(const FigureStudy& f, const GaugeStudyResult& g) {
     const double percent = bars[i].second;
     // Only GRR is judged against the marks; the other components are its parts and PV.
     const bool judged = bars[i].first.rfind("GRR", 0) == 0;
-    const char* colour = !judged ? "#7f9fbf" : percent < 10 ? "#2ca02c" : percent <= 30 ? "#e6a700" : "#d62728";
+    const char* colour = !judged         ? "#7f9fbf"
+                         : percent < 10  ? "#2ca02c"
+                         : percent <= 30 ? "#e6a700"
+                                         : "#d62728";
     svg += Text(kLeft - 6, y + 15, bars[i].first, "end");
     svg += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(y + 4) + "\" width=\"" + Num(x(percent) - kLeft) +
            "\" height=\"14\" fill=\"" + colour + "\"/>";
@@ -118,7 +124,8 @@ std::string ReadingsByPart(const StoredStudy& study, const FigureStudy& f) {
   const double slot = kPlotWidth / static_cast<double>(d.parts);
   const double spread = slot * 0.5 / static_cast<double>(d.appraisers);
   auto x = [&](std::size_t part, std::size_t appraiser) {
-    return kLeft + slot * (static_cast<double>(part) + 0.25) + spread * (static_cast<double>(appraiser) + 0.5);
+    return kLeft + slot * (static_cast<double>(part) + 0.25) +
+           spread * (static_cast<double>(appraiser) + 0.5);
   };
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) + "\" height=\"" +
                     Num(height) + "\" role=\"img\"><title>" + HtmlEscape(FigureTitle(f)) +
@@ -145,13 +152,17 @@ std::string ReadingsByPart(const StoredStudy& study, const FigureStudy& f) {
       for (auto it = first; it != last; ++it) mean += *it;
       mean /= static_cast<double>(d.trials);
       svg += Line(x(p, a), y(*lo), x(p, a), y(*hi), colour, 2);
-      svg += "<circle cx=\"" + Num(x(p, a)) + "\" cy=\"" + Num(y(mean)) + "\" r=\"3.5\" fill=\"" + colour + "\"/>";
+      svg += "<circle cx=\"" + Num(x(p, a)) + "\" cy=\"" + Num(y(mean)) + "\" r=\"3.5\" fill=\"" + colour +
+             "\"/>";
       path += (path.empty() ? "" : " ") + Num(x(p, a)) + "," + Num(y(mean));
     }
-    svg += "<polyline points=\"" + path + "\" fill=\"none\" stroke=\"" + colour + "\" stroke-opacity=\"0.4\"/>";
-    const double lx = kLeft + static_cast<double>(a % 4) * 100, ly = bottom + 56 + 16 * static_cast<double>(a / 4);
-    svg += "<rect x=\"" + Num(lx) + "\" y=\"" + Num(ly - 9) + "\" width=\"10\" height=\"10\" fill=\"" + colour +
-           "\"/>" + Text(lx + 14, ly, study.appraisers[a].empty() ? "(none)" : study.appraisers[a], "start");
+    svg +=
+        "<polyline points=\"" + path + "\" fill=\"none\" stroke=\"" + colour + "\" stroke-opacity=\"0.4\"/>";
+    const double lx = kLeft + static_cast<double>(a % 4) * 100,
+                 ly = bottom + 56 + 16 * static_cast<double>(a / 4);
+    svg += "<rect x=\"" + Num(lx) + "\" y=\"" + Num(ly - 9) + "\" width=\"10\" height=\"10\" fill=\"" +
+           colour + "\"/>" +
+           Text(lx + 14, ly, study.appraisers[a].empty() ? "(none)" : study.appraisers[a], "start");
   }
   svg += Line(kLeft, bottom, kLeft + kPlotWidth, bottom, "#333") + Line(kLeft, kTop, kLeft, bottom, "#333");
   return svg + "</svg>";
@@ -164,9 +175,12 @@ std::string GaugeStudyHtml(const StoredStudy& study, const std::string& name) {
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"/><title>" + HtmlEscape(title) +
       "</title><style>body{font-family:sans-serif;margin:1em;color:#222}table{border-collapse:collapse}"
-      "table{font-size:0.8em}td,th{border:1px solid #bbb;padding:2px 4px;text-align:right}td{white-space:nowrap}td.figure,th{text-align:left}"
-      "td.verdict{font-weight:bold;white-space:normal}section{margin-top:1.5em}svg{display:block;margin:0.4em 0}"
-      "</style></head><body>\n<h1>" + HtmlEscape(title) + "</h1>\n";
+      "table{font-size:0.8em}td,th{border:1px solid #bbb;padding:2px "
+      "4px;text-align:right}td{white-space:nowrap}td.figure,th{text-align:left}"
+      "td.verdict{font-weight:bold;white-space:normal}section{margin-top:1.5em}svg{display:block;margin:0."
+      "4em 0}"
+      "</style></head><body>\n<h1>" +
+      HtmlEscape(title) + "</h1>\n";
   std::string appraisers;
   for (const std::string& a : study.appraisers) appraisers += (appraisers.empty() ? "" : ", ") + a;
   std::string parts;
@@ -178,9 +192,10 @@ std::string GaugeStudyHtml(const StoredStudy& study, const std::string& name) {
           "pooled into repeatability when its p-value is above 0.25. Verdict on %GRR of the tolerance "
           "(max - min of the limits) when there is one, else of the study variation: under 10 % "
           "acceptable, 10 to 30 % conditional, over 30 % not acceptable.</p>\n";
-  html += "<table id=\"study\"><thead><tr><th>figure</th><th>EV</th><th>AV</th><th>interaction</th><th>p</th>"
-          "<th>GRR</th><th>PV</th><th>TV</th><th>%GRR study</th><th>%GRR tolerance</th><th>tolerance</th>"
-          "<th>ndc</th><th>verdict</th></tr></thead><tbody>\n";
+  html +=
+      "<table id=\"study\"><thead><tr><th>figure</th><th>EV</th><th>AV</th><th>interaction</th><th>p</th>"
+      "<th>GRR</th><th>PV</th><th>TV</th><th>%GRR study</th><th>%GRR tolerance</th><th>tolerance</th>"
+      "<th>ndc</th><th>verdict</th></tr></thead><tbody>\n";
   std::string sections;
   for (const FigureStudy& f : study.figures) {
     html += "<tr>" + Cell(FigureTitle(f), "figure");

@@ -26,8 +26,9 @@ std::vector<StudyStep> StudyOrder(std::size_t parts, std::size_t appraisers, std
   return order;
 }
 
-std::vector<StudyStep> StepsLeft(const std::vector<StudyStep>& order,
-                                 const std::function<std::size_t(std::size_t part, std::size_t appraiser)>& runs) {
+std::vector<StudyStep> StepsLeft(
+    const std::vector<StudyStep>& order,
+    const std::function<std::size_t(std::size_t part, std::size_t appraiser)>& runs) {
   std::vector<StudyStep> left;
   for (const StudyStep& step : order) {
     if (runs(step.part, step.appraiser) <= step.trial) left.push_back(step);

@@ -25,8 +25,9 @@ std::vector<StudyStep> StudyOrder(std::size_t parts, std::size_t appraisers, std
 // The steps of `order` still to measure when `runs(part, appraiser)` runs
 // of each cell are kept: the appraiser's trial t of a part is done once the
 // cell holds more than t runs.
-std::vector<StudyStep> StepsLeft(const std::vector<StudyStep>& order,
-                                 const std::function<std::size_t(std::size_t part, std::size_t appraiser)>& runs);
+std::vector<StudyStep> StepsLeft(
+    const std::vector<StudyStep>& order,
+    const std::function<std::size_t(std::size_t part, std::size_t appraiser)>& runs);
 
 // The seed a study takes from its name when none is given: a resumed study
 // walks the same order.

@@ -1,10 +1,8 @@
 // The simulated device's description: options, response, harmonics, faults.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <stdexcept>
-#include <string>
 
 #include "sim/device_model.h"
 #include "sim/device_options.h"
@@ -57,24 +55,12 @@ TEST(DeviceOptions, APartPlaysAtItsOwnLevelWithinTheSpread) {
   // FNV-1a of "P3" mixed by the finalizer is 0x220b52913cd9b223: its top
   // 53 bits are 0.132985 of the range, -0.734029 within -1..1;
   // 0.1 V × 10^(2 × -0.734029 / 20) = 0.0844495 V.
-  EXPECT_NEAR(PartShift("P3"), -0.7340295, 1e-6);
   EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2,part=P3")), 0.0844495, 1e-7);
   // No part, or no spread: the level itself.
   EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2")), 0.1);
   EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part=P3")), 0.1);
-  // Every name lands within the spread, and names that differ by one
-  // character land apart.
-  double low = 1, high = -1;
-  for (int i = 0; i < 200; ++i) {
-    const double u = PartShift("P" + std::to_string(i));
-    low = std::min(low, u);
-    high = std::max(high, u);
-  }
-  EXPECT_GE(low, -1);
-  EXPECT_LE(high, 1);
-  EXPECT_GT(high - low, 1.5);
-  // Serials that differ only in their last character land apart too.
-  EXPECT_GT(std::abs(PartShift("P1") - PartShift("P2")), 0.1);
+  // Serials that differ only in their last character land apart.
+  EXPECT_GT(std::abs(PartShift("P1") - PartShift("P2")), 0.5);
 }
 
 TEST(DeviceOptions, DescriptionReadsBackAsTheSameOptions) {

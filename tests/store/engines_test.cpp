@@ -158,8 +158,8 @@ TEST_P(EnginesTest, FirstLayoutIsBroughtUpToDate) {
       ResultsStore store = ResultsStore::Open(Url());
       store.Put(run);
       store.db().ExecuteScript(
-          "DROP TABLE alarms; ALTER TABLE runs DROP COLUMN purpose; ALTER TABLE runs DROP COLUMN tag; "
-          "UPDATE schema_version SET version = 1");
+          "DROP TABLE alarms; DROP INDEX runs_tag; ALTER TABLE runs DROP COLUMN purpose; "
+          "ALTER TABLE runs DROP COLUMN tag; UPDATE schema_version SET version = 1");
     }
     ResultsStore store = existing ? ResultsStore::OpenExisting(Url()) : ResultsStore::Open(Url());
     EXPECT_EQ(ReadLayout(store.db()), Layout::Ours);
