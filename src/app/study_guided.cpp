@@ -250,7 +250,11 @@ int GuidedStudy::Run() {
   const std::uint64_t seed = o_.seed ? *o_.seed : StudySeed(name_);
   talk_ << "study " << name_ << ": " << o_.parts << " parts × " << o_.appraisers << " appraisers × "
         << o_.trials << " trials, " << total_ << " runs; part order from seed " << seed << '\n';
-  if (stored_ > 0) talk_ << stored_ << " runs stored already: continuing\n";
+  if (stored_ > 0) {
+    talk_ << stored_ << " runs stored already: continuing\n";
+  } else if (!o_.resume.empty()) {
+    talk_ << "no stored runs of study " << name_ << " yet: starting it\n";
+  }
   const std::vector<StudyStep> left = StepsLeft(
       StudyOrder(o_.parts, o_.appraisers, o_.trials, seed), [&](std::size_t part, std::size_t appraiser) {
         const auto found = progress.runs.find({parts_[part], appraisers_[appraiser]});
@@ -268,7 +272,9 @@ int GuidedStudy::Run() {
       return 1;
     }
   } catch (const UnbalancedStudy& error) {
-    talk_ << "multitone study grr: " << error.what() << '\n';
+    // Every run was kept; with PostgreSQL some may wait in the spool.
+    talk_ << "multitone study grr: " << error.what() << " (runs still in a spool: multitone sync, then "
+          << "study grr --from-store " << name_ << ")\n";
     return 1;
   } catch (const StoreError& error) {
     talk_ << "multitone study grr: " << error.what() << '\n';
