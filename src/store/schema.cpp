@@ -34,6 +34,11 @@ CREATE TABLE IF NOT EXISTS alarms (
 CREATE INDEX IF NOT EXISTS alarms_station ON alarms (station, raised_at);
 )sql";
 
+// The runs of one golden check or study, found by its tag.
+constexpr const char* kTagIndex = R"sql(
+CREATE INDEX IF NOT EXISTS runs_tag ON runs (tag, started_at) WHERE tag IS NOT NULL;
+)sql";
+
 // Layout 1 to 2: runs say what they were for ("production", "golden",
 // "study") and which check or study they belong to; alarms are kept.
 constexpr const char* kFromVersion1 = R"sql(
@@ -164,13 +169,13 @@ void EnsureSchema(Database& db) {
   if (db.engine() == Engine::Postgres) db.Execute("SELECT pg_advisory_xact_lock(7402913)");
   switch (ReadLayout(db)) {
     case Layout::None:
-      db.ExecuteScript(WithTypes(db.engine(), std::string(kTables) + kAlarms));
+      db.ExecuteScript(WithTypes(db.engine(), std::string(kTables) + kAlarms + kTagIndex));
       db.Execute("INSERT INTO schema_version (version) VALUES ($1)", {std::int64_t{kSchemaVersion}});
       break;
     case Layout::Older:
       // Only layout 1 is older than this program's; every run it holds was
       // a production run.
-      db.ExecuteScript(WithTypes(db.engine(), std::string(kFromVersion1) + kAlarms));
+      db.ExecuteScript(WithTypes(db.engine(), std::string(kFromVersion1) + kAlarms + kTagIndex));
       db.Execute("UPDATE schema_version SET version = $1", {std::int64_t{kSchemaVersion}});
       break;
     case Layout::Ours:
