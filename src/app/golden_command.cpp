@@ -3,11 +3,12 @@
 // multitone golden status: the station's last check and when the next is
 // due. Exit status 0; 3 for status when a check is due; 1 when the store or
 // the file cannot be read or written; 2 for a bad command line or file.
+#include "app/golden_command.h"
+
 #include <chrono>
 #include <iostream>
 
 #include "app/command_line.h"
-#include "app/golden_command.h"
 #include "app/whole_number_check.h"
 #include "common/durable_file.h"
 #include "line/golden_schedule.h"
@@ -95,8 +96,8 @@ int Add(const std::string& serial, const std::string& results, const std::string
     return fail(2, error.what());
   }
   if (const std::string why = WriteFileDurably(limits_file, text); !why.empty()) return fail(1, why);
-  std::cout << "golden unit " << serial << ": references from the mean of " << figures.runs
-            << " run(s), the newest at " << figures.newest << ", written to " << limits_file << '\n';
+  std::cout << "golden unit " << serial << ": references from the mean of " << figures.runs << " run(s), the newest at "
+            << figures.newest << ", written to " << limits_file << '\n';
   return 0;
 }
 
@@ -113,8 +114,8 @@ int Status(const std::string& results, const std::string& limits_file, const std
     return 2;
   }
   try {
-    const GoldenStatus status = ReadGoldenStatus(RunStorage{results, {}}, station, source.limits.golden,
-                                                 std::chrono::system_clock::now());
+    const GoldenStatus status =
+        ReadGoldenStatus(RunStorage{results, {}}, station, source.limits.golden, std::chrono::system_clock::now());
     std::cout << "station: " << station << '\n' << GoldenStatusText(source.limits.golden, status);
     return status.due ? 3 : 0;
   } catch (const StoreError& error) {
@@ -132,9 +133,10 @@ int GoldenCommand(int argc, const char* const* argv) {
   long long every_units = 0;
   CLI::App app("The golden-unit station check.", "multitone golden");
   app.require_subcommand(1);
-  CLI::App* add = app.add_subcommand(
-      "add", "Take a golden unit's references from the store (the mean of its newest completed runs, "
-             "production or golden) and write its entry into the limits file's [golden] section");
+  CLI::App* add =
+      app.add_subcommand("add",
+                         "Take a golden unit's references from the store (the mean of its newest completed runs, "
+                         "production or golden) and write its entry into the limits file's [golden] section");
   add->add_option("SERIAL", serial, "The golden unit's serial")->required();
   add->add_option("--results", results, "The results store")->type_name("URL")->required();
   add->add_option("--limits", limits_file, "The limits file to write the entry into")->type_name("FILE")->required();

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <ctime>
-
 #include <nlohmann/json.hpp>
 
 #include "common/iso_time.h"
@@ -37,8 +36,8 @@ void ReadOutcome(const std::string& json_text, GoldenStatus& status) {
 
 std::optional<std::chrono::system_clock::time_point> ParseIsoTimeUtc(const std::string& text) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, milli = 0, used = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3dZ%n", &year, &month, &day, &hour, &minute, &second,
-                  &milli, &used) != 7 ||
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3dZ%n", &year, &month, &day, &hour, &minute, &second, &milli,
+                  &used) != 7 ||
       static_cast<std::size_t>(used) != text.size()) {
     return std::nullopt;
   }
@@ -60,9 +59,9 @@ GoldenStatus DecideGoldenStatus(const GoldenSettings& golden, const GoldenHistor
   status.units_since = history.production_since;
   if (!history.latest) {
     status.due = true;
-    status.why = history.problem.empty() ? "no golden check on this station yet"
-                                         : "no golden check is known (the results server cannot be read: " +
-                                               history.problem + ")";
+    status.why = history.problem.empty()
+                     ? "no golden check on this station yet"
+                     : "no golden check is known (the results server cannot be read: " + history.problem + ")";
     return status;
   }
   status.last_at = history.latest->started_at;
@@ -78,12 +77,12 @@ GoldenStatus DecideGoldenStatus(const GoldenSettings& golden, const GoldenHistor
     status.due = true;
     constexpr std::string_view kFailed = "golden check FAILED: ";
     const std::string& line = status.last_line;
-    status.why = "the last golden check (" + status.last_serial + " at " + status.last_at + ") FAILED: " +
-                 (line.rfind(kFailed, 0) == 0 ? line.substr(kFailed.size()) : line);
+    status.why = "the last golden check (" + status.last_serial + " at " + status.last_at +
+                 ") FAILED: " + (line.rfind(kFailed, 0) == 0 ? line.substr(kFailed.size()) : line);
   } else if (golden.every && (!last || now >= *last + *golden.every)) {
     status.due = true;
-    status.why = "the last golden check was at " + status.last_at + ", more than " + IntervalText(*golden.every) +
-                 " ago";
+    status.why =
+        "the last golden check was at " + status.last_at + ", more than " + IntervalText(*golden.every) + " ago";
   } else if (golden.every_units && status.units_since >= *golden.every_units) {
     status.due = true;
     status.why = std::to_string(status.units_since) + " production units since the last golden check at " +

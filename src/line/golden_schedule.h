@@ -20,8 +20,8 @@ struct GoldenStatus {
   std::string last_serial;
   bool last_passed = false;
   std::string last_line;
-  std::int64_t units_since = 0;       // production units since that check
-  std::string next_due_at;            // ISO, with `every`; empty otherwise or without a check
+  std::int64_t units_since = 0;            // production units since that check
+  std::string next_due_at;                 // ISO, with `every`; empty otherwise or without a check
   std::optional<std::int64_t> units_left;  // with `every_units`: before the next check falls due
   // Production serials are refused: no check yet, the last one failed, or
   // the interval or the unit count has run out.

@@ -6,10 +6,9 @@
 // the store.
 #include <chrono>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "store/golden_runs.h"
 #include "store/run_storage.h"

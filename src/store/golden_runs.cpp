@@ -35,8 +35,7 @@ std::int64_t ProductionRunsAfter(Database& db, const std::string& station, const
 
 namespace {
 
-void Merge(GoldenHistory& history, Database& db, const std::string& station,
-           std::vector<Database*>& read) {
+void Merge(GoldenHistory& history, Database& db, const std::string& station, std::vector<Database*>& read) {
   if (auto latest = LatestGoldenRun(db, station)) {
     if (!history.latest || latest->started_at > history.latest->started_at) history.latest = std::move(latest);
   }
@@ -84,18 +83,18 @@ SerialFigures SerialFigureMeans(Database& db, const std::string& serial, const s
   }
   runs += " ORDER BY started_at DESC, run_id DESC LIMIT $2";
   SerialFigures figures;
-  db.Query("SELECT COUNT(*), MAX(" + TimeText(db.engine(), "started_at") + ") FROM runs WHERE run_id IN (" +
-               runs + ")",
+  db.Query("SELECT COUNT(*), MAX(" + TimeText(db.engine(), "started_at") + ") FROM runs WHERE run_id IN (" + runs + ")",
            params, [&](const SqlRow& row) {
              figures.runs = row.Int(0);
              figures.newest = row.Text(1);
            });
-  db.Query("SELECT figure, channel, tone, AVG(value), COUNT(value) FROM measurements WHERE value IS NOT NULL "
-           "AND run_id IN (" + runs + ") GROUP BY figure, channel, tone ORDER BY figure, channel, tone",
-           params, [&](const SqlRow& row) {
-             figures.means.push_back(
-                 {row.Text(0), row.Text(1), static_cast<int>(row.Int(2)), row.Double(3), row.Int(4)});
-           });
+  db.Query(
+      "SELECT figure, channel, tone, AVG(value), COUNT(value) FROM measurements WHERE value IS NOT NULL "
+      "AND run_id IN (" +
+          runs + ") GROUP BY figure, channel, tone ORDER BY figure, channel, tone",
+      params, [&](const SqlRow& row) {
+        figures.means.push_back({row.Text(0), row.Text(1), static_cast<int>(row.Int(2)), row.Double(3), row.Int(4)});
+      });
   return figures;
 }
 

@@ -45,8 +45,8 @@ struct FigureMean {
   std::int64_t values = 0;  // runs where it was defined
 };
 struct SerialFigures {
-  std::int64_t runs = 0;    // runs averaged
-  std::string newest;       // the newest run's start (ISO)
+  std::int64_t runs = 0;  // runs averaged
+  std::string newest;     // the newest run's start (ISO)
   std::vector<FigureMean> means;
 };
 // The mean of each figure over the newest `newest` completed runs (no

@@ -23,7 +23,7 @@ struct GoldenDeviation {
   // distortion, a difference otherwise. Empty when it could not be formed
   // (not defined, or not above 0 where a ratio is taken).
   std::optional<double> moved;
-  std::string unit;             // "dB" or "%"
+  std::string unit;  // "dB" or "%"
   double tolerance = 0;
   bool within = false;
 };

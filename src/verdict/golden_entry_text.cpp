@@ -106,7 +106,8 @@ std::string WithoutEntry(std::string_view content, const std::string& serial) {
     while (last > i + 1 && IsBlankOrComment(lines[last - 1])) --last;
     for (std::size_t k = i; k < last; ++k) keep[k] = false;
     // The blank line this entry was written after goes with it.
-    if (i > 0 && keep[i - 1] && lines[i - 1].find_first_not_of(" \t\r\n") == std::string_view::npos) keep[i - 1] = false;
+    if (i > 0 && keep[i - 1] && lines[i - 1].find_first_not_of(" \t\r\n") == std::string_view::npos)
+      keep[i - 1] = false;
     i = end - 1;
   }
   std::string out;
@@ -167,7 +168,8 @@ std::string GoldenEntryText(const GoldenUnit& unit) {
     const std::size_t c = channel == Channel::Left ? 0 : 1;
     std::string body;
     for (const Figure figure : kFigures) {
-      if (const auto& value = unit.Of(channel, figure)) body += std::string(FigureName(figure)) + " = " + Number(*value) + "\n";
+      if (const auto& value = unit.Of(channel, figure))
+        body += std::string(FigureName(figure)) + " = " + Number(*value) + "\n";
     }
     bool any_tone = false;
     std::string tones;

@@ -13,9 +13,9 @@ namespace multitone {
 
 // What a new [golden] section starts with, when the file has none.
 struct NewGoldenSection {
-  std::string every;                   // "8h", or empty
+  std::string every;  // "8h", or empty
   std::optional<long long> every_units;
-  double tolerance = 0.2;              // dB
+  double tolerance = 0.2;  // dB
 };
 
 // The unit's tables as TOML text (a blank line first).

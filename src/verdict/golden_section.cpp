@@ -80,7 +80,8 @@ GoldenUnit ReadUnit(const std::string& file, const std::string& serial, const to
   const toml::table& table = Table(file, name, node);
   GoldenUnit unit;
   unit.serial = serial;
-  if (serial.empty() || serial.size() > 64) Fail(file, node.source(), "a golden unit's serial must be 1 to 64 characters");
+  if (serial.empty() || serial.size() > 64)
+    Fail(file, node.source(), "a golden unit's serial must be 1 to 64 characters");
   for (const auto& [key, value] : table) {
     const std::string k(key.str());
     if (k == kPitchErrorName) {
@@ -91,12 +92,15 @@ GoldenUnit ReadUnit(const std::string& file, const std::string& serial, const to
       ReadChannel(file, name + "." + k, Table(file, name + "." + k, value),
                   k == "left" ? Channel::Left : Channel::Right, unit);
     } else {
-      Fail(file, key.source(), "unknown key '" + k + "' in [" + name + "] (expected pitch_error, tolerance, left, right)");
+      Fail(file, key.source(),
+           "unknown key '" + k + "' in [" + name + "] (expected pitch_error, tolerance, left, right)");
     }
   }
   bool any = unit.pitch_error.has_value();
-  for (const auto& channel : unit.figures) any = any || std::any_of(channel.begin(), channel.end(), [](auto& v) { return v.has_value(); });
-  for (const auto& channel : unit.response) any = any || std::any_of(channel.begin(), channel.end(), [](auto& v) { return v.has_value(); });
+  for (const auto& channel : unit.figures)
+    any = any || std::any_of(channel.begin(), channel.end(), [](auto& v) { return v.has_value(); });
+  for (const auto& channel : unit.response)
+    any = any || std::any_of(channel.begin(), channel.end(), [](auto& v) { return v.has_value(); });
   if (!any) Fail(file, node.source(), "[" + name + "] gives no reference figure to compare");
   return unit;
 }
@@ -117,11 +121,16 @@ std::optional<std::chrono::seconds> ParseInterval(std::string_view text) {
   }
   if (count <= 0) return std::nullopt;
   switch (text.back()) {
-    case 's': return std::chrono::seconds(count);
-    case 'm': return std::chrono::seconds(count * 60);
-    case 'h': return std::chrono::seconds(count * 3600);
-    case 'd': return std::chrono::seconds(count * 86400);
-    default: return std::nullopt;
+    case 's':
+      return std::chrono::seconds(count);
+    case 'm':
+      return std::chrono::seconds(count * 60);
+    case 'h':
+      return std::chrono::seconds(count * 3600);
+    case 'd':
+      return std::chrono::seconds(count * 86400);
+    default:
+      return std::nullopt;
   }
 }
 
@@ -151,8 +160,8 @@ GoldenSettings ReadGoldenSection(const std::string& file, const toml::node& node
       for (const auto& [figure, amount] : Table(file, "golden.tolerances", value)) {
         const std::string f(figure.str());
         if (f != kPitchErrorName && f != kResponseName && !FigureNamed(f)) {
-          Fail(file, figure.source(), "unknown key '" + f + "' in [golden.tolerances] (expected " + FigureList() +
-                                          "response, pitch_error)");
+          Fail(file, figure.source(),
+               "unknown key '" + f + "' in [golden.tolerances] (expected " + FigureList() + "response, pitch_error)");
         }
         golden.tolerances[f] = Tolerance(file, "golden.tolerances." + f, amount);
       }
@@ -161,7 +170,8 @@ GoldenSettings ReadGoldenSection(const std::string& file, const toml::node& node
         golden.units.push_back(ReadUnit(file, std::string(serial.str()), unit));
       }
     } else {
-      Fail(file, key.source(), "unknown key '" + k + "' in [golden] (expected every, every_units, tolerance, tolerances, unit)");
+      Fail(file, key.source(),
+           "unknown key '" + k + "' in [golden] (expected every, every_units, tolerance, tolerances, unit)");
     }
   }
   if (!golden.every && !golden.every_units) {

@@ -16,10 +16,10 @@
 //
 // Levels, noise and distortion are compared as a ratio in dB, the dB
 // figures as a difference in dB, pitch_error as a difference in %.
+#include <toml++/toml.h>
+
 #include <string>
 #include <string_view>
-
-#include <toml++/toml.h>
 
 #include "verdict/golden_settings.h"
 

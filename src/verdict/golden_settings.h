@@ -38,9 +38,9 @@ struct GoldenUnit {
 struct GoldenSettings {
   // True when the limits file has a [golden] section.
   bool present = false;
-  std::optional<std::chrono::seconds> every;   // a check at least this often
-  std::optional<std::int64_t> every_units;     // ... and every this many production units
-  double tolerance = 0;                        // dB, for every figure not named below
+  std::optional<std::chrono::seconds> every;  // a check at least this often
+  std::optional<std::int64_t> every_units;    // ... and every this many production units
+  double tolerance = 0;                       // dB, for every figure not named below
   // Per figure ("noise", "response", "pitch_error" in %), overriding the default.
   std::map<std::string, double> tolerances;
   std::vector<GoldenUnit> units;

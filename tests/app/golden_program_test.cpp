@@ -37,8 +37,8 @@ class GoldenProgramTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return (folder_ / name).string(); }
 
   ProgramResult Test(const std::string& serial, const std::string& analyzer = "sim") {
-    return RunProgram({MULTITONE_BINARY, "--analyzer", analyzer, "--limits", limits_, "--serial", serial,
-                       "--station", "st-1", "--results", url_, "--json", Path("result.json"), "--quiet"});
+    return RunProgram({MULTITONE_BINARY, "--analyzer", analyzer, "--limits", limits_, "--serial", serial, "--station",
+                       "st-1", "--results", url_, "--json", Path("result.json"), "--quiet"});
   }
   std::size_t StoredRuns() { return ResultsStore::OpenExisting(url_).RunCount(); }
 
@@ -49,15 +49,15 @@ class GoldenProgramTest : public ::testing::Test {
 TEST_F(GoldenProgramTest, RefusedUntilAGoldenUnitMatchesThenCountedByUnits) {
   // Nothing stored of the golden unit yet: no reference to take.
   ASSERT_EQ(Test("PB20000001").exit_code, 0);
-  ProgramResult add = RunProgram({MULTITONE_BINARY, "golden", "add", kGolden, "--results", url_, "--limits",
-                                  limits_, "--every-units", "2"});
+  ProgramResult add = RunProgram(
+      {MULTITONE_BINARY, "golden", "add", kGolden, "--results", url_, "--limits", limits_, "--every-units", "2"});
   EXPECT_EQ(add.exit_code, 1);
   EXPECT_THAT(add.err, ::testing::HasSubstr("no completed run of " + kGolden));
 
   // Its references: the mean of its stored runs, written into the file.
   for (int i = 0; i < 2; ++i) ASSERT_EQ(Test(kGolden).exit_code, 0);
-  add = RunProgram({MULTITONE_BINARY, "golden", "add", kGolden, "--results", url_, "--limits", limits_,
-                    "--every-units", "2", "--tolerance", "0.2"});
+  add = RunProgram({MULTITONE_BINARY, "golden", "add", kGolden, "--results", url_, "--limits", limits_, "--every-units",
+                    "2", "--tolerance", "0.2"});
   ASSERT_EQ(add.exit_code, 0) << add.err;
   EXPECT_THAT(add.out, ::testing::HasSubstr("references from the mean of 2 run(s)"));
   const LimitsSource written = LoadLimits(limits_);
@@ -80,8 +80,10 @@ TEST_F(GoldenProgramTest, RefusedUntilAGoldenUnitMatchesThenCountedByUnits) {
       {"PB20000004", "sim", 0, "PASS PB20000004", true},
       {"PB20000005", "sim", 2, "2 production units since the last golden check", false},
       // The station moved: its levels read 0.706 dB high.
-      {kGolden, "sim:level=0.21", 0, "golden check FAILED: left total_level moved +0.706 dB (tolerance 0.2 dB); "
-                                     "left reference_level moved +0.706 dB (tolerance 0.2 dB)", true},
+      {kGolden, "sim:level=0.21", 0,
+       "golden check FAILED: left total_level moved +0.706 dB (tolerance 0.2 dB); "
+       "left reference_level moved +0.706 dB (tolerance 0.2 dB)",
+       true},
       {"PB20000006", "sim", 2, "FAILED: left total_level moved +0.706 dB (tolerance 0.2 dB)", false},
       {kGolden, "sim", 0, "golden check passed", true},
       {"PB20000006", "sim", 0, "PASS PB20000006", true},
@@ -121,7 +123,8 @@ TEST_F(GoldenProgramTest, RefusedUntilAGoldenUnitMatchesThenCountedByUnits) {
 
 TEST_F(GoldenProgramTest, DueOnceTheIntervalHasPassedAndNeverWithoutAStore) {
   std::ofstream(limits_, std::ios::app) << "\n[golden]\nevery = \"8h\"\ntolerance = 0.2\n"
-                                           "[golden.unit." << kGolden << ".left]\nreference_level = 0.1936\n";
+                                           "[golden.unit."
+                                        << kGolden << ".left]\nreference_level = 0.1936\n";
   const ProgramResult no_store =
       RunProgram({MULTITONE_BINARY, "--analyzer", "sim", "--limits", limits_, "--serial", "PB20000001"});
   EXPECT_EQ(no_store.exit_code, 2);
