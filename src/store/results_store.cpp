@@ -42,7 +42,9 @@ ResultsStore ResultsStore::OpenExisting(const std::string& url) {
 }
 
 ResultsStore ResultsStore::OpenExisting(std::unique_ptr<Database> db, const std::string& name) {
-  if (ReadLayout(*db) == Layout::None) throw StoreError("no such results store: " + name);
+  const Layout layout = ReadLayout(*db);
+  if (layout == Layout::None) throw StoreError("no such results store: " + name);
+  if (layout == Layout::Older) EnsureSchema(*db);
   return ResultsStore(std::move(db), AsItIs{});
 }
 
@@ -68,18 +70,18 @@ void ResultsStore::PutOne(const StoredRun& run, bool& stored) {
   const std::string insert_run =
       "INSERT INTO runs (run_id, serial, station, operator, started_at, ended_at, analyzer, "
       "simulated, program_version, limits_sha256, product, revision, verdict, error_number, "
-      "error_step, error_text, result_json) VALUES ($1, $2, $3, $4, " +
+      "error_step, error_text, result_json, purpose, tag) VALUES ($1, $2, $3, $4, " +
       TimeParam(engine, 5) + ", " + TimeParam(engine, 6) + ", $7, " +
       (engine == Engine::Postgres ? "CAST($8 AS BOOLEAN)" : "$8") +
       ", $9, $10, $11, $12, $13, $14, $15, $16, " + JsonParam(engine, 17) +
-      ") ON CONFLICT (run_id) DO NOTHING RETURNING run_id";
+      ", $18, $19) ON CONFLICT (run_id) DO NOTHING RETURNING run_id";
   db_->Query(insert_run,
              {run.run_id, TextOrNull(run.serial), run.station, TextOrNull(run.operator_name),
               run.started_at, run.ended_at, run.analyzer, Int(run.simulated ? 1 : 0),
               run.program_version, TextOrNull(run.limits_sha256), TextOrNull(run.product),
               TextOrNull(run.revision), run.verdict,
               run.error_number ? Int(*run.error_number) : SqlValue{}, TextOrNull(run.error_step),
-              TextOrNull(run.error_text), run.result_json},
+              TextOrNull(run.error_text), run.result_json, run.purpose, TextOrNull(run.tag)},
              [&](const SqlRow&) { stored = true; });
   if (!stored || run.measurements.empty()) return;
 
@@ -111,7 +113,7 @@ std::optional<StoredRun> ResultsStore::Get(const std::string& run_id) {
           ", " + TimeText(engine, "r.ended_at") +
           ", r.analyzer, CAST(r.simulated AS INTEGER), r.program_version, r.limits_sha256, "
           "l.content, r.product, r.revision, r.verdict, r.error_number, r.error_step, "
-          "r.error_text, CAST(r.result_json AS TEXT) FROM runs r "
+          "r.error_text, CAST(r.result_json AS TEXT), r.purpose, r.tag FROM runs r "
           "LEFT JOIN limit_sets l ON l.sha256 = r.limits_sha256 WHERE r.run_id = $1",
       {run_id}, [&](const SqlRow& row) {
         StoredRun& run = found.emplace();
@@ -135,6 +137,8 @@ std::optional<StoredRun> ResultsStore::Get(const std::string& run_id) {
         run.error_step = row.Text(c++);
         run.error_text = row.Text(c++);
         run.result_json = row.Text(c++);
+        run.purpose = row.Text(c++);
+        run.tag = row.Text(c++);
       });
   if (!found) return found;
   db_->Query(

@@ -12,6 +12,40 @@
 namespace multitone {
 namespace {
 
+// A control-chart alarm, raised once per rule firing: the run that completed
+// the rule's pattern, the chart (figure, channel, tone) and the rule. The
+// acknowledgement says who saw it and when.
+constexpr const char* kAlarms = R"sql(
+CREATE TABLE IF NOT EXISTS alarms (
+  run_id TEXT NOT NULL REFERENCES runs (run_id),
+  station TEXT NOT NULL,
+  figure TEXT NOT NULL,
+  channel TEXT NOT NULL,
+  tone INTEGER NOT NULL,
+  rule TEXT NOT NULL,
+  raised_at {TIME} NOT NULL,
+  value {DOUBLE} NOT NULL,
+  centre {DOUBLE} NOT NULL,
+  sigma {DOUBLE} NOT NULL,
+  acknowledged_by TEXT,
+  acknowledged_at {TIME},
+  acknowledge_note TEXT,
+  PRIMARY KEY (run_id, figure, channel, tone, rule));
+CREATE INDEX IF NOT EXISTS alarms_station ON alarms (station, raised_at);
+)sql";
+
+// The runs of one golden check or study, found by its tag.
+constexpr const char* kTagIndex = R"sql(
+CREATE INDEX IF NOT EXISTS runs_tag ON runs (tag, started_at) WHERE tag IS NOT NULL;
+)sql";
+
+// Layout 1 to 2: runs say what they were for ("production", "golden",
+// "study") and which check or study they belong to; alarms are kept.
+constexpr const char* kFromVersion1 = R"sql(
+ALTER TABLE runs ADD COLUMN purpose TEXT NOT NULL DEFAULT 'production';
+ALTER TABLE runs ADD COLUMN tag TEXT;
+)sql";
+
 constexpr const char* kTables = R"sql(
 CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS limit_sets (
@@ -34,7 +68,9 @@ CREATE TABLE IF NOT EXISTS runs (
   error_number INTEGER,
   error_step TEXT,
   error_text TEXT,
-  result_json {JSON} NOT NULL);
+  result_json {JSON} NOT NULL,
+  purpose TEXT NOT NULL DEFAULT 'production',
+  tag TEXT);
 CREATE INDEX IF NOT EXISTS runs_serial ON runs (serial, started_at);
 CREATE INDEX IF NOT EXISTS runs_started_at ON runs (started_at);
 CREATE TABLE IF NOT EXISTS measurements (
@@ -56,8 +92,10 @@ CREATE INDEX IF NOT EXISTS measurements_failed ON measurements (figure, channel,
 )sql";
 
 // The store's own tables.
-constexpr std::array<const char*, 4> kOwnTables = {"schema_version", "limit_sets", "runs",
-                                                   "measurements"};
+constexpr std::array<const char*, 5> kOwnTables = {"schema_version", "limit_sets", "runs",
+                                                   "measurements", "alarms"};
+// The tables of layout 1, the first.
+constexpr std::size_t kVersion1Tables = 4;
 
 std::set<std::string> TableNames(Database& db) {
   std::set<std::string> names;
@@ -106,17 +144,20 @@ Layout ReadLayout(Database& db) {
     throw StoreError("not a multitone results store: it has tables (" + found +
                      ") and no schema_version; it is left as it is");
   }
-  StoredVersion(db);
-  for (const char* name : kOwnTables) {
-    if (!tables.count(name)) throw StoreError(std::string("the results store has no table ") + name);
+  const bool old = StoredVersion(db) < kSchemaVersion;
+  for (std::size_t i = 0; i < (old ? kVersion1Tables : kOwnTables.size()); ++i) {
+    if (!tables.count(kOwnTables[i])) {
+      throw StoreError(std::string("the results store has no table ") + kOwnTables[i]);
+    }
   }
-  return Layout::Ours;
+  return old ? Layout::Older : Layout::Ours;
 }
 
 void EnsureSchema(Database& db) {
   // Read first: a database that is not ours, or is newer, is left untouched.
-  if (ReadLayout(db) == Layout::Ours) return;
-  if (db.engine() == Engine::Sqlite) {
+  const Layout seen = ReadLayout(db);
+  if (seen == Layout::Ours) return;
+  if (seen == Layout::None && db.engine() == Engine::Sqlite) {
     // The file keeps its WAL mode. SQLite switches only outside a
     // transaction; stations switching a new file at once wait for each other.
     db.Query("PRAGMA journal_mode=WAL", {}, [](const SqlRow&) {});
@@ -124,9 +165,19 @@ void EnsureSchema(Database& db) {
   Transaction transaction(db);
   // Stations starting together must not race to create the same tables.
   if (db.engine() == Engine::Postgres) db.Execute("SELECT pg_advisory_xact_lock(7402913)");
-  if (ReadLayout(db) == Layout::None) {
-    db.ExecuteScript(WithTypes(db.engine(), kTables));
-    db.Execute("INSERT INTO schema_version (version) VALUES ($1)", {std::int64_t{kSchemaVersion}});
+  switch (ReadLayout(db)) {
+    case Layout::None:
+      db.ExecuteScript(WithTypes(db.engine(), std::string(kTables) + kAlarms + kTagIndex));
+      db.Execute("INSERT INTO schema_version (version) VALUES ($1)", {std::int64_t{kSchemaVersion}});
+      break;
+    case Layout::Older:
+      // Only layout 1 is older than this program's; every run it holds was
+      // a production run.
+      db.ExecuteScript(WithTypes(db.engine(), std::string(kFromVersion1) + kAlarms + kTagIndex));
+      db.Execute("UPDATE schema_version SET version = $1", {std::int64_t{kSchemaVersion}});
+      break;
+    case Layout::Ours:
+      break;
   }
   transaction.Commit();
 }

@@ -8,17 +8,18 @@
 
 namespace multitone {
 
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
-enum class Layout { None, Ours };
+// Older: an earlier layout of ours, brought up to date by EnsureSchema.
+enum class Layout { None, Older, Ours };
 
 // Which layout the database has, changing nothing: None for a database
 // with none of our tables (and, on SQLite, no tables at all). Throws
 // StoreError for one that is not ours or newer.
 Layout ReadLayout(Database& db);
 
-// Lays out a new store (and switches a new SQLite file to WAL). Throws
-// StoreError.
+// Lays out a new store (and switches a new SQLite file to WAL), or brings
+// an older layout up to date in one transaction. Throws StoreError.
 void EnsureSchema(Database& db);
 
 }  // namespace multitone

@@ -44,6 +44,8 @@ struct StoredRun {
   std::string error_step;
   std::string error_text;
   std::string result_json;     // the whole result document
+  std::string purpose = "production";  // "production", "golden" (a station check), "study"
+  std::string tag;             // the golden check or study the run belongs to, "" for none
   std::vector<StoredMeasurement> measurements;
 
   bool operator==(const StoredRun&) const = default;

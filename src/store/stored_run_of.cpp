@@ -15,6 +15,8 @@ StoredRun StoredRunOf(const UnitResult& unit) {
   run.serial = PrintableUtf8(unit.serial);
   run.station = PrintableUtf8(unit.station);
   run.operator_name = PrintableUtf8(unit.operator_name);
+  run.purpose = unit.purpose;
+  run.tag = PrintableUtf8(unit.tag);
   run.started_at = IsoTimeUtc(unit.started_at);
   run.ended_at = IsoTimeUtc(unit.ended_at);
   run.analyzer = PrintableUtf8(unit.analyzer);

@@ -21,6 +21,11 @@ struct UnitResult {
   std::string analyzer;         // the address as given
   bool simulated = false;
   std::string program_version;
+  // What the unit was tested for: "production", "golden" (the station's
+  // check on a known unit) or "study" (a gauge study), and the check or
+  // study it belongs to ("" for none).
+  std::string purpose = "production";
+  std::string tag;
 
   std::optional<LimitsSource> limits;
   RunResults results;

@@ -47,6 +47,8 @@ TEST_P(EnginesTest, RunComesBackWholeAndIsStoredOnce) {
   run.verdict = "ERROR";
   StoredRun bare = SyntheticRun("run-b", "", 1, random);  // no serial, no limits
   bare.limits_sha256 = bare.limits_content = bare.product = "";
+  bare.purpose = "study";
+  bare.tag = "grr-1";
 
   {
     ResultsStore store = ResultsStore::Open(Url());
@@ -112,8 +114,10 @@ TEST_P(EnginesTest, ForeignOrNewerDatabaseIsRefusedUntouched) {
        "its schema_version holds '-5'", true},
       {"CREATE TABLE schema_version (version INTEGER); INSERT INTO schema_version VALUES (1), (1)",
        "its schema_version holds '1', '1'", true},
-      {"CREATE TABLE schema_version (version INTEGER); INSERT INTO schema_version VALUES (2)",
-       "schema version 2, newer than this program's 1", true},
+      {"CREATE TABLE schema_version (version INTEGER); INSERT INTO schema_version VALUES (3)",
+       "schema version 3, newer than this program's 2", true},
+      {"CREATE TABLE schema_version (version INTEGER); INSERT INTO schema_version VALUES (1)",
+       "the results store has no table limit_sets", true},
       {nullptr, "file is not a database", false},
   };
   for (const Case& c : cases) {
@@ -141,6 +145,31 @@ TEST_P(EnginesTest, ForeignOrNewerDatabaseIsRefusedUntouched) {
       }
       EXPECT_EQ(Snapshot(GetParam(), Url(), folder_), before) << what;
     }
+  }
+}
+
+// A store of the first layout (no purpose or tag on runs, no alarms) is
+// brought up to date when opened, by either door, and keeps its runs.
+TEST_P(EnginesTest, FirstLayoutIsBroughtUpToDate) {
+  std::mt19937_64 random(11);
+  StoredRun run = SyntheticRun("run-old", "SN-9", 0, random);
+  for (const bool existing : {false, true}) {
+    {
+      ResultsStore store = ResultsStore::Open(Url());
+      store.Put(run);
+      store.db().ExecuteScript(
+          "DROP TABLE alarms; DROP INDEX runs_tag; ALTER TABLE runs DROP COLUMN purpose; "
+          "ALTER TABLE runs DROP COLUMN tag; UPDATE schema_version SET version = 1");
+    }
+    ResultsStore store = existing ? ResultsStore::OpenExisting(Url()) : ResultsStore::Open(Url());
+    EXPECT_EQ(ReadLayout(store.db()), Layout::Ours);
+    auto got = store.Get(run.run_id);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(got->purpose, "production");
+    EXPECT_EQ(got->tag, "");
+    std::int64_t alarms = -1;
+    store.db().Query("SELECT COUNT(*) FROM alarms", {}, [&](const SqlRow& row) { alarms = row.Int(0); });
+    EXPECT_EQ(alarms, 0);
   }
 }
 
