@@ -12,6 +12,7 @@
 #include "app/whole_number_check.h"
 #include "server/access_rules.h"
 #include "server/listen_address.h"
+#include "station/golden_gate.h"
 #include "station/unit_run.h"
 #include "store/results_url.h"
 #include "store/run_storage.h"
@@ -52,7 +53,10 @@ std::vector<std::string> Problems(const std::vector<Effective>& settings) {
     problems.push_back("no limits: a station judges every unit against a limits file");
   } else {
     try {
-      LoadLimits(value("limits"));
+      const LimitsSource limits = LoadLimits(value("limits"));
+      if (std::string why = GoldenNeedsStore(limits, !value("results.url").empty()); !why.empty()) {
+        problems.push_back(why);
+      }
     } catch (const LimitsError& error) {
       problems.push_back(error.what());
     }

@@ -6,6 +6,7 @@
 // against a real analyzer stay silent on success. Output that cannot be
 // written makes the exit status 1.
 #include <csignal>
+#include <cstdio>
 #include <string_view>
 
 #include "app/options.h"
@@ -20,6 +21,11 @@ int main(int argc, char** argv) {
   // error (EFBIG), so the unit is an ERROR, never kill us mid-finish.
   std::signal(SIGXFSZ, SIG_IGN);
 
+  // Before anything is built: scripts ask for the version often.
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::fputs("multitone " MULTITONE_VERSION "\n", stdout);
+    return multitone::CheckOutput(0);
+  }
   if (argc > 1) {
     for (const multitone::Subcommand& command : multitone::Subcommands()) {
       if (command.name == std::string_view(argv[1])) {

@@ -15,6 +15,7 @@
 #include "output/verdict_line.h"
 #include "station/alarm_check.h"
 #include "station/finish_unit.h"
+#include "station/golden_gate.h"
 #include "station/unit_run.h"
 #include "station/unit_names.h"
 #include "store/kept_alarms.h"
@@ -136,6 +137,14 @@ int RunProgram(const ProgramOptions& options) {
     if (const auto problem = SerialProblem(serial, pattern)) return Refuse("--serial: " + *problem);
   }
 
+  // The golden-unit check: a production serial waits while it is due.
+  if (const std::string why = GoldenNeedsStore(setup.limits, !options.results.empty()); !why.empty()) {
+    return Refuse(why);
+  }
+  if (const auto refused = GoldenRefusal(setup.limits, storage, setup.station, serial,
+                                         std::chrono::system_clock::now())) {
+    return Refuse(*refused);
+  }
   // The station's control charts, read once; with stop_on_alarm, an open
   // alarm stops the station before the analyzer is touched.
   AlarmCheck alarm_check(storage, setup.station, setup.limits);
@@ -188,6 +197,7 @@ int RunProgram(const ProgramOptions& options) {
                      }});
   }
   sinks.push_back({UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+                     if (u.golden_check) show << GoldenCheckLine(*u.golden_check) << '\n';
                      for (const UnitAlarm& alarm : u.alarms) std::cerr << "multitone: " << AlarmText(alarm) << '\n';
                      return std::string();
                    }});

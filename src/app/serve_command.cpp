@@ -23,6 +23,7 @@
 #include "server/store_run_history.h"
 #include "store/run_storage.h"
 #include "server/station_server.h"
+#include "station/golden_gate.h"
 
 namespace multitone {
 namespace {
@@ -169,8 +170,10 @@ int ServeCommand(int argc, const char* const* argv) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  server::ServerConfig config{*listen, options.token, options.record_folder,
-                              options.results.empty() ? RunStorage{} : RunStorage{options.results, options.spool}};
+  if (const std::string why = GoldenNeedsStore(setup.limits, !options.results.empty()); !why.empty()) {
+    return Usage(why);
+  }
+  server::ServerConfig config{*listen, options.token, options.record_folder, {options.results, options.spool}};
   std::unique_ptr<server::RunHistory> history = MakeHistory(options, station_name);
   if (!options.record_folder.empty()) {
     history = std::make_unique<KeptRecordsHistory>(std::move(history), recording, options.record_folder,

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/config_command.h"
+#include "app/golden_command.h"
 #include "app/helper_program.h"
 #include "app/line_commands.h"
 #include "app/record_command.h"
@@ -12,9 +13,10 @@ namespace multitone {
 namespace {
 
 // One line per command; each command's parser lives in its own file.
-constexpr std::array<Subcommand, 9> kSubcommands = {{
+constexpr std::array<Subcommand, 10> kSubcommands = {{
     {"alarms", "Control-chart alarms per station, figure and channel over stored runs", AlarmsCommand},
     {"config", "config check: the station file validated, each setting and where it came from", ConfigCommand},
+    {"golden", "golden add SERIAL, golden status: the golden-unit station check", GoldenCommand},
     {"history", "A unit's stored runs, newest first", HistoryCommand},
     {"limits", "limits derive: a limits file drafted from golden units' stored runs", LimitsCommand},
     {"record", "record show FILE, record diff A B: a run's record as a transcript, or where two part",

@@ -1,10 +1,12 @@
 #pragma once
 // A gauge study taken from the results store: the parts are the listed
-// serials, the appraisers the operators who tested them, the trials each
-// operator's runs of one part. Only reads.
+// serials (or the serials of the study's runs), the appraisers the operators
+// who tested them, the trials each operator's runs of one part. Only reads.
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "line/gauge_study.h"
@@ -40,5 +42,20 @@ struct StoredStudy {
 // UnbalancedStudy, or StoreError.
 StoredStudy ReadStoredStudy(Database& db, const std::vector<std::string>& serials, const std::string& since,
                             const Limits& limits);
+
+// The runs of the study named `tag` (purpose "study"): the parts are their
+// serials in the order first tested. A run that ended in ERROR was not a
+// measurement and is left out. Throws UnbalancedStudy (also for no runs at
+// all), or StoreError.
+StoredStudy ReadTaggedStudy(Database& db, const std::string& tag, const Limits& limits);
+
+// How far the study named `tag` has come: its measured runs (ERROR left out)
+// per part and appraiser, the serials and operators in the order first seen.
+struct StudyProgress {
+  std::vector<std::string> parts, appraisers;                       // in the order first tested
+  std::map<std::pair<std::string, std::string>, std::size_t> runs;  // (part, appraiser) -> runs
+  std::size_t total = 0;
+};
+StudyProgress ReadStudyProgress(Database& db, const std::string& tag);
 
 }  // namespace multitone

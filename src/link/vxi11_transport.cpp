@@ -13,6 +13,7 @@
 #include "link/block_decoder.h"
 #include "link/deadline.h"
 #include "link/reply_reader.h"
+#include "link/tirpc_library.h"
 #include "link/vxi11/vxi11.h"
 
 namespace multitone {
@@ -87,8 +88,8 @@ class Vxi11Transport : public Transport {
     const std::string what = "opening VXI-11 link to " + device_ + " at " + host_;
     timeval limit = Limit(deadline, what);
     const char* netid = host_.find(':') != std::string::npos ? "tcp6" : "tcp";
-    client_ = ::clnt_create_timed(host_.c_str(), DEVICE_CORE, DEVICE_CORE_VERSION, netid, &limit);
-    if (client_ == nullptr) Fail(what, Trimmed(::clnt_spcreateerror("")));
+    client_ = Tirpc().clnt_create_timed(host_.c_str(), DEVICE_CORE, DEVICE_CORE_VERSION, netid, &limit);
+    if (client_ == nullptr) Fail(what, Trimmed(Tirpc().clnt_spcreateerror("")));
     // A call of several fragments (a long command) leaves without waiting
     // for acknowledgements.
     int fd = -1;
@@ -190,7 +191,7 @@ class Vxi11Transport : public Transport {
     clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&limit));
     const clnt_stat status = rpc();
     if (status == RPC_TIMEDOUT) Fail(what, TimeoutText());
-    if (status != RPC_SUCCESS) Fail(what, Trimmed(::clnt_sperror(client_, "")));
+    if (status != RPC_SUCCESS) Fail(what, Trimmed(Tirpc().clnt_sperror(client_, "")));
   }
 
   void Send(std::string_view text, Deadline deadline, const std::string& what) {
@@ -229,7 +230,7 @@ class Vxi11Transport : public Transport {
       const long error = resp.error;
       const long reason = resp.reason;
       message.append(resp.data.data_val, resp.data.data_len);
-      ::xdr_free(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), reinterpret_cast<char*>(&resp));
+      Tirpc().xdr_free(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), reinterpret_cast<char*>(&resp));
       if (error == 15) {
         Fail(what, message.empty() ? TimeoutText()
                                    : "reply ended after " + std::to_string(message.size()) + " bytes: " +
@@ -258,6 +259,7 @@ class Vxi11Transport : public Transport {
 
 std::unique_ptr<Transport> OpenVxi11Transport(const std::string& host, const std::string& device,
                                               std::chrono::milliseconds timeout) {
+  Tirpc();  // a missing library is found here, before any RPC
   return std::make_unique<Vxi11Transport>(ResolveNumeric(host), device, timeout);
 }
 

@@ -22,7 +22,8 @@
 
 namespace multitone {
 
-// Throws RunError 429 when `host` cannot be resolved.
+// Throws RunError 429 when `host` cannot be resolved or libtirpc cannot be
+// loaded (link/tirpc_library.h).
 std::unique_ptr<Transport> OpenVxi11Transport(const std::string& host, const std::string& device,
                                               std::chrono::milliseconds timeout);
 

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "common/iso_time.h"
+#include "output/golden_check_json.h"
 #include "output/json_text.h"
 
 namespace multitone {
@@ -82,6 +83,7 @@ nlohmann::json ResultJson(const UnitResult& unit) {
                       {"sigma", a.sigma}});
   }
   doc["alarms"] = std::move(alarms);
+  if (unit.golden_check) doc["golden_check"] = GoldenCheckJson(unit);
   return doc;
 }
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <ostream>
+#include <stdexcept>
 
 #include "common/iso_time.h"
 #include "output/alarm_text.h"
@@ -14,12 +15,14 @@
 namespace multitone::server {
 
 StationRunner::StationRunner(StationSetup setup, RunHistory& history, ResultCache& results,
-                             EventHub& events, std::ostream& log, AlarmCheck* alarms, AlarmBoard* board)
+                             EventHub& events, std::ostream& log, GoldenWatch* golden, AlarmCheck* alarms,
+                             AlarmBoard* board)
     : setup_(std::move(setup)),
       history_(history),
       results_(results),
       events_(events),
       log_(log),
+      golden_(golden),
       alarms_(alarms),
       board_(board) {
   worker_ = std::thread([this] { Work(); });
@@ -98,6 +101,10 @@ UnitResult StationRunner::Test(const std::string& run_id, const std::string& ser
   };
   const auto started_at = std::chrono::system_clock::now();
   try {
+    // Checked again just before the analyzer is touched: a run that ended
+    // after the request was checked may have made the golden check due. The
+    // unit is then not tested, and shows as ERROR, never as a pass.
+    if (const auto refused = golden_ ? golden_->Refusal(serial) : std::nullopt) throw std::runtime_error(*refused);
     UnitResult unit = RunUnit(setup_, serial, progress);
     unit.run_id = run_id;
     return unit;
@@ -138,6 +145,7 @@ void StationRunner::Conclude(UnitResult unit) {
          return std::string();
        }},
       {UnitSink::Kind::Shows, "", false, [&](const UnitResult& u) {
+         if (u.golden_check) log_ << GoldenCheckLine(*u.golden_check) << '\n';
          for (const UnitAlarm& alarm : u.alarms) log_ << "multitone serve: " << AlarmText(alarm) << '\n';
          log_ << VerdictLine(u) << std::endl;
          return std::string();
@@ -162,6 +170,11 @@ void StationRunner::Conclude(UnitResult unit) {
   }
   events_.Publish("verdict", JsonText(SummaryJson(summary)));
   history_.Forward();
+  if (golden_ && golden_->Active()) {
+    // Read after the verdict is out: the check's state never holds it up.
+    golden_->Refresh();
+    events_.Publish("golden", JsonText(golden_->Json(std::chrono::system_clock::now())));
+  }
 }
 
 }  // namespace multitone::server

@@ -13,6 +13,7 @@
 
 #include "server/alarm_board.h"
 #include "server/event_hub.h"
+#include "server/golden_watch.h"
 #include "server/result_cache.h"
 #include "server/run_history.h"
 #include "station/alarm_check.h"
@@ -30,10 +31,12 @@ struct RunProgress {
 
 class StationRunner {
  public:
-  // With `alarms` and `board`, each run is checked on the station's control
+  // `golden`, when given, refuses a serial just before its run starts. With
+  // `alarms` and `board`, each run is checked on the station's control
   // charts before it is kept, and its alarms go on the board.
   StationRunner(StationSetup setup, RunHistory& history, ResultCache& results, EventHub& events,
-                std::ostream& log, AlarmCheck* alarms = nullptr, AlarmBoard* board = nullptr);
+                std::ostream& log, GoldenWatch* golden = nullptr, AlarmCheck* alarms = nullptr,
+                AlarmBoard* board = nullptr);
   ~StationRunner();
   StationRunner(const StationRunner&) = delete;
   StationRunner& operator=(const StationRunner&) = delete;
@@ -68,6 +71,7 @@ class StationRunner {
   ResultCache& results_;
   EventHub& events_;
   std::ostream& log_;
+  GoldenWatch* const golden_;  // the golden-unit check, when the station has one
   AlarmCheck* const alarms_;
   AlarmBoard* const board_;
 

@@ -84,9 +84,10 @@ struct StationServer::Impl {
         history(std::move(history_in)),
         page(StationPage({setup.station, ProductText(setup), setup.analyzer, setup.simulated})),
         events(kKeptEvents, StartingEventId()),
+        golden(setup.limits, config.storage, setup.station),
         alarm_check(config.storage, setup.station, setup.limits),
         board(alarm_check.Active() ? config.storage : RunStorage{}, setup.station, alarm_check.StopsOnAlarm()),
-        runner(std::move(setup), *history, results, events, log, &alarm_check, &board) {
+        runner(std::move(setup), *history, results, events, log, &golden, &alarm_check, &board) {
     if (const std::string why = board.Refresh(); !why.empty()) {
       log << "multitone serve: the open alarms cannot be read: " << why << '\n';
     }
@@ -106,6 +107,7 @@ struct StationServer::Impl {
   const std::string page;
   ResultCache results;
   EventHub events;
+  GoldenWatch golden;
   AlarmCheck alarm_check;
   AlarmBoard board;
   StationRunner runner;
@@ -251,6 +253,12 @@ void StationServer::Impl::PostRun(const httplib::Request& req, httplib::Response
   const std::string pattern = setup.limits ? setup.limits->limits.serial_pattern : std::string();
   if (const auto problem = SerialProblem(serial, pattern)) return SendError(res, 400, *problem);
 
+  // The golden-unit check: a production serial waits while it is due.
+  if (!runner.Current()) {
+    if (const auto refused = golden.Refusal(serial)) {
+      return SendJson(res, 423, {{"error", *refused}, {"golden", golden.Json(std::chrono::system_clock::now())}});
+    }
+  }
   const auto started = runner.StartRun(serial);
   switch (started.status) {
     case StationRunner::Start::Started:
@@ -337,6 +345,7 @@ void StationServer::Impl::GetStatus(httplib::Response& res) {
   status["last"] = last ? SummaryJson(*last) : json(nullptr);
   status["today"] = CountsJson(history->Today());
   status["records"] = !config.record_folder.empty();
+  status["golden"] = golden.Json(std::chrono::system_clock::now());
   json recent = json::array();
   for (const auto& run : history->Recent(kRecentRuns)) recent.push_back(SummaryJson(run));
   status["recent"] = std::move(recent);

@@ -9,12 +9,13 @@
 //   GET  /api/runs/{run_id}/record.jsonl  the run's analyzer exchange, where
 //                                     the station keeps records
 //   GET  /api/status                  the station, the run going, today's
-//                                     counts, the last 20 runs and the open
-//                                     alarms
+//                                     counts, the last 20 runs, the golden
+//                                     check's state and the open alarms
 //   GET  /api/alarms                  the open alarms, and why the station
 //                                     stops (stop_on_alarm), if it does
 //   POST /api/alarms/ack {"run_id", "figure", "channel", "tone", "rule",
 //                         "by", "note"}  200, 404 for no such open alarm
+// A production serial is refused with 423 while the golden check is due.
 //   GET  /api/events                  Server-Sent Events: started, step, verdict
 #include <iosfwd>
 #include <memory>
@@ -33,9 +34,9 @@ struct ServerConfig {
   // Where each run's record is kept as RUN_ID.jsonl (serve --record DIR);
   // empty: the station keeps none.
   std::string record_folder;
-  // Where the station's runs are kept (serve --results); empty: nowhere.
-  // With limits, each run is checked on the station's control charts.
-  RunStorage storage;
+  // The results store (empty: none): the golden-unit check's state, and
+  // with limits each run checked on the station's control charts.
+  RunStorage storage{};
 };
 
 class StationServer {

@@ -54,6 +54,7 @@ constexpr Range kCrosstalk{"crosstalk", -200.0, 0.0, " dB"};
 constexpr Range kNoise{"noise", 0.0, 1.0, " V"};
 constexpr Range kHum{"hum", 0.0, 10.0, " V"};
 constexpr Range kDrift{"drift", -1.0, 1.0, " dB"};
+constexpr Range kPartSpread{"part_spread", 0.0, 6.0, " dB"};
 constexpr std::uint64_t kLastRun = 1000000;
 
 void CheckRange(const Range& range, double value) {
@@ -101,12 +102,32 @@ void ValidateDeviceOptions(const DeviceOptions& o) {
   CheckRange(kNoise, o.noise_v);
   CheckRange(kHum, o.hum_v);
   CheckRange(kDrift, o.drift_db);
+  CheckRange(kPartSpread, o.part_spread_db);
+  if (o.part.find(',') != std::string::npos) Bad("option part cannot hold a comma");
   if (o.run > kLastRun) Bad("option run=" + std::to_string(o.run) + " is beyond " + std::to_string(kLastRun));
-  if (!(LevelAtRun(o) <= kLevel.high)) Bad("option drift takes the level beyond " + RangeText(kLevel));
+  if (!(LevelAtRun(o) <= kLevel.high)) Bad("option drift or part_spread takes the level beyond " + RangeText(kLevel));
+}
+
+double PartShift(std::string_view part) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char c : part) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ULL;
+  }
+  // FNV's last byte reaches only its low bits: mixed over all 64 (the
+  // finalizer of MurmurHash3) before the top bits are read.
+  hash ^= hash >> 33;
+  hash *= 0xff51afd7ed558ccdULL;
+  hash ^= hash >> 33;
+  hash *= 0xc4ceb9fe1a85ec53ULL;
+  hash ^= hash >> 33;
+  // The top 53 bits as a fraction of 1, stretched to -1..1.
+  return static_cast<double>(hash >> 11) / 9007199254740992.0 * 2.0 - 1.0;
 }
 
 double LevelAtRun(const DeviceOptions& o) {
-  return o.level_v * std::pow(10.0, o.drift_db * static_cast<double>(o.run) / 20.0);
+  const double part_db = o.part.empty() ? 0.0 : o.part_spread_db * PartShift(o.part);
+  return o.level_v * std::pow(10.0, (o.drift_db * static_cast<double>(o.run) + part_db) / 20.0);
 }
 
 std::string DeviceOptionsHelp() {
@@ -123,7 +144,10 @@ std::string DeviceOptionsHelp() {
        << "  seed=a whole number (" << d.seed << "): phases and noise\n"
        << "  drift=" << RangeText(kDrift) << " (" << d.drift_db
        << "): level change from one run number to the next\n"
-       << "  run=0 to " << kLastRun << " (" << d.run << "): the run number the drift is taken at\n";
+       << "  run=0 to " << kLastRun << " (" << d.run << "): the run number the drift is taken at\n"
+       << "  part_spread=" << RangeText(kPartSpread) << " (" << d.part_spread_db
+       << "): units differ by up to this much in level, by their part name\n"
+       << "  part=a name without commas (none): the unit's serial; multitone study sets it\n";
   return text.str();
 }
 
@@ -169,9 +193,13 @@ DeviceOptions ParseDeviceOptions(std::string_view text) {
       options.drift_db = NumberValue(key, value);
     } else if (key == "run") {
       options.run = WholeNumberValue(key, value);
+    } else if (key == "part_spread") {
+      options.part_spread_db = NumberValue(key, value);
+    } else if (key == "part") {
+      options.part = value;
     } else {
       Bad("unknown option '" + std::string(key) +
-          "' (known: speed, level, thd, crosstalk, noise, hum, fault, seed, drift, run)");
+          "' (known: speed, level, thd, crosstalk, noise, hum, fault, seed, drift, run, part_spread, part)");
     }
   }
   ValidateDeviceOptions(options);
@@ -189,6 +217,8 @@ std::string DescribeDeviceOptions(const DeviceOptions& o) {
   }
   text << ",noise=" << o.noise_v << ",hum=" << o.hum_v << ",fault=" << FaultName(o.fault)
        << ",seed=" << o.seed << ",drift=" << o.drift_db << ",run=" << o.run;
+  if (o.part_spread_db != 0) text << ",part_spread=" << o.part_spread_db;
+  if (!o.part.empty()) text << ",part=" << o.part;
   return text.str();
 }
 

@@ -27,9 +27,20 @@ struct DeviceOptions {
   // run number to the next.
   double drift_db = 0;
   std::uint64_t run = 0;
+  // Units that differ from one another, one process (or one analyzer) per
+  // unit: the unit named `part` (its serial) plays `part_spread` × u dB
+  // louder, u in -1..1 taken from a hash of the name, so a part keeps its
+  // level from one run to the next and parts differ. No part: no change.
+  double part_spread_db = 0;
+  std::string part;
 };
 
-// The level every tone plays at, drift included, V.
+// How far the part named `part` lies within the spread: -1 to 1, the same
+// number for the same name on every machine (FNV-1a of its bytes, mixed by
+// MurmurHash3's finalizer).
+double PartShift(std::string_view part);
+
+// The level every tone plays at, drift and part included, V.
 double LevelAtRun(const DeviceOptions& options);
 
 // "none", "dead-left", "dead-right", "swapped", "hum", "clipping".
@@ -40,8 +51,8 @@ std::string FaultNames();
 
 // Throws std::invalid_argument naming the option when a value is out of
 // range: speed 0.5..2, level 0..10 V, thd 0..30 %, crosstalk -200..0 dB (or
-// -inf), noise 0..1 V, hum 0..10 V, drift -1..1 dB, run 0..1000000, and the
-// drifted level within the level's range.
+// -inf), noise 0..1 V, hum 0..10 V, drift -1..1 dB, run 0..1000000,
+// part_spread 0..6 dB, and the drifted level within the level's range.
 void ValidateDeviceOptions(const DeviceOptions& options);
 
 // One line per option for help texts: "  speed=0.5 to 2 (1): ...", with its

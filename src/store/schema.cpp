@@ -14,8 +14,7 @@ namespace {
 
 // A control-chart alarm, raised once per rule firing: the run that completed
 // the rule's pattern, the chart (figure, channel, tone) and the rule. The
-// acknowledgement says who saw it and when. A station reads its own newest
-// runs for its charts: runs by station and time.
+// acknowledgement says who saw it and when.
 constexpr const char* kAlarms = R"sql(
 CREATE TABLE IF NOT EXISTS alarms (
   run_id TEXT NOT NULL REFERENCES runs (run_id),
@@ -33,7 +32,11 @@ CREATE TABLE IF NOT EXISTS alarms (
   acknowledge_note TEXT,
   PRIMARY KEY (run_id, figure, channel, tone, rule));
 CREATE INDEX IF NOT EXISTS alarms_station ON alarms (station, raised_at);
-CREATE INDEX IF NOT EXISTS runs_station ON runs (station, started_at);
+)sql";
+
+// The runs of one golden check or study, found by its tag.
+constexpr const char* kTagIndex = R"sql(
+CREATE INDEX IF NOT EXISTS runs_tag ON runs (tag, started_at) WHERE tag IS NOT NULL;
 )sql";
 
 // Layout 1 to 2: runs say what they were for ("production", "golden",
@@ -41,6 +44,7 @@ CREATE INDEX IF NOT EXISTS runs_station ON runs (station, started_at);
 constexpr const char* kFromVersion1 = R"sql(
 ALTER TABLE runs ADD COLUMN purpose TEXT NOT NULL DEFAULT 'production';
 ALTER TABLE runs ADD COLUMN tag TEXT;
+CREATE INDEX IF NOT EXISTS runs_station_purpose ON runs (station, purpose, started_at);
 )sql";
 
 constexpr const char* kTables = R"sql(
@@ -70,6 +74,7 @@ CREATE TABLE IF NOT EXISTS runs (
   tag TEXT);
 CREATE INDEX IF NOT EXISTS runs_serial ON runs (serial, started_at);
 CREATE INDEX IF NOT EXISTS runs_started_at ON runs (started_at);
+CREATE INDEX IF NOT EXISTS runs_station_purpose ON runs (station, purpose, started_at);
 CREATE TABLE IF NOT EXISTS measurements (
   run_id TEXT NOT NULL REFERENCES runs (run_id),
   figure TEXT NOT NULL,
@@ -164,13 +169,13 @@ void EnsureSchema(Database& db) {
   if (db.engine() == Engine::Postgres) db.Execute("SELECT pg_advisory_xact_lock(7402913)");
   switch (ReadLayout(db)) {
     case Layout::None:
-      db.ExecuteScript(WithTypes(db.engine(), std::string(kTables) + kAlarms));
+      db.ExecuteScript(WithTypes(db.engine(), std::string(kTables) + kAlarms + kTagIndex));
       db.Execute("INSERT INTO schema_version (version) VALUES ($1)", {std::int64_t{kSchemaVersion}});
       break;
     case Layout::Older:
       // Only layout 1 is older than this program's; every run it holds was
       // a production run.
-      db.ExecuteScript(WithTypes(db.engine(), std::string(kFromVersion1) + kAlarms));
+      db.ExecuteScript(WithTypes(db.engine(), std::string(kFromVersion1) + kAlarms + kTagIndex));
       db.Execute("UPDATE schema_version SET version = $1", {std::int64_t{kSchemaVersion}});
       break;
     case Layout::Ours:

@@ -1,13 +1,13 @@
 #include "store/sqlite_database.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <type_traits>
+
+#include "store/sqlite_library.h"
 
 namespace multitone {
 namespace {
@@ -16,15 +16,15 @@ class SqliteRow : public SqlRow {
  public:
   explicit SqliteRow(sqlite3_stmt* statement) : statement_(statement) {}
   bool IsNull(int column) const override {
-    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+    return Sqlite().column_type(statement_, column) == SQLITE_NULL;
   }
-  std::int64_t Int(int column) const override { return sqlite3_column_int64(statement_, column); }
-  double Double(int column) const override { return sqlite3_column_double(statement_, column); }
+  std::int64_t Int(int column) const override { return Sqlite().column_int64(statement_, column); }
+  double Double(int column) const override { return Sqlite().column_double(statement_, column); }
   std::string Text(int column) const override {
-    const auto* text = sqlite3_column_text(statement_, column);
+    const auto* text = Sqlite().column_text(statement_, column);
     if (text == nullptr) return {};
     return std::string(reinterpret_cast<const char*>(text),
-                       static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+                       static_cast<std::size_t>(Sqlite().column_bytes(statement_, column)));
   }
 
  private:
@@ -34,13 +34,13 @@ class SqliteRow : public SqlRow {
 class Statement {
  public:
   Statement(sqlite3* db, const std::string& sql) {
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) !=
+    if (Sqlite().prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) !=
         SQLITE_OK) {
-      throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db));
+      throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db));
     }
   }
   explicit Statement(sqlite3_stmt* prepared) : statement_(prepared) {}
-  ~Statement() { sqlite3_finalize(statement_); }
+  ~Statement() { Sqlite().finalize(statement_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   sqlite3_stmt* get() const { return statement_; }
@@ -56,21 +56,21 @@ class SqliteDatabase : public Database {
     // is written (see schema.h).
     if (!create && !std::filesystem::exists(path)) throw StoreError("no such results store: " + path);
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_FULLMUTEX;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-      const std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
-      sqlite3_close(db_);
+    if (Sqlite().open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      const std::string reason = db_ ? Sqlite().errmsg(db_) : "out of memory";
+      Sqlite().close(db_);
       throw StoreError("cannot open " + path + ": " + reason);
     }
-    sqlite3_busy_timeout(db_, kSqliteBusyTimeoutMs);
+    Sqlite().busy_timeout(db_, kSqliteBusyTimeoutMs);
     try {
       // Settings of this connection only; the file keeps none of them.
       ExecuteScript("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
     } catch (...) {
-      sqlite3_close(db_);
+      Sqlite().close(db_);
       throw;
     }
   }
-  ~SqliteDatabase() override { sqlite3_close(db_); }
+  ~SqliteDatabase() override { Sqlite().close(db_); }
 
   Engine engine() const override { return Engine::Sqlite; }
 
@@ -79,8 +79,8 @@ class SqliteDatabase : public Database {
     while (*rest != '\0') {
       sqlite3_stmt* raw = nullptr;
       const char* next = nullptr;
-      if (sqlite3_prepare_v2(db_, rest, -1, &raw, &next) != SQLITE_OK) {
-        throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+      if (Sqlite().prepare_v2(db_, rest, -1, &raw, &next) != SQLITE_OK) {
+        throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db_));
       }
       rest = next;
       if (raw == nullptr) continue;  // blanks or a comment
@@ -104,13 +104,13 @@ class SqliteDatabase : public Database {
   // transaction and has handed out no row loses nothing by starting again,
   // so it does, until the busy timeout has passed.
   void Run(sqlite3_stmt* statement, const std::function<void(const SqlRow&)>& row) {
-    const bool own_transaction = sqlite3_get_autocommit(db_) != 0;
+    const bool own_transaction = Sqlite().get_autocommit(db_) != 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSqliteBusyTimeoutMs);
     auto pause = std::chrono::milliseconds(1);
     bool handed_out = false;
     SqliteRow current(statement);
     for (;;) {
-      const int status = sqlite3_step(statement);
+      const int status = Sqlite().step(statement);
       if (status == SQLITE_DONE) return;
       if (status == SQLITE_ROW) {
         handed_out = true;
@@ -119,36 +119,36 @@ class SqliteDatabase : public Database {
       }
       if ((status & 0xff) == SQLITE_BUSY && own_transaction && !handed_out &&
           std::chrono::steady_clock::now() + pause < deadline) {
-        sqlite3_reset(statement);
+        Sqlite().reset(statement);
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::milliseconds(50));
         continue;
       }
-      throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+      throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db_));
     }
   }
 
   // Parameter $k, wherever it stands in the statement.
   void Bind(sqlite3_stmt* statement, std::size_t number, const SqlValue& value) {
     const std::string name = "$" + std::to_string(number);
-    const int index = sqlite3_bind_parameter_index(statement, name.c_str());
+    const int index = Sqlite().bind_parameter_index(statement, name.c_str());
     if (index == 0) throw StoreError("SQLite: the statement has no parameter " + name);
     const int status = std::visit(
         [&](const auto& v) {
           using T = std::decay_t<decltype(v)>;
           if constexpr (std::is_same_v<T, std::monostate>) {
-            return sqlite3_bind_null(statement, index);
+            return Sqlite().bind_null(statement, index);
           } else if constexpr (std::is_same_v<T, std::int64_t>) {
-            return sqlite3_bind_int64(statement, index, v);
+            return Sqlite().bind_int64(statement, index, v);
           } else if constexpr (std::is_same_v<T, double>) {
-            return sqlite3_bind_double(statement, index, v);
+            return Sqlite().bind_double(statement, index, v);
           } else {
-            return sqlite3_bind_text(statement, index, v.data(), static_cast<int>(v.size()),
+            return Sqlite().bind_text(statement, index, v.data(), static_cast<int>(v.size()),
                                      SQLITE_TRANSIENT);
           }
         },
         value);
-    if (status != SQLITE_OK) throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+    if (status != SQLITE_OK) throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db_));
   }
 
   sqlite3* db_ = nullptr;

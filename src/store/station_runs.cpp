@@ -31,7 +31,9 @@ std::vector<StationRun> RecentStationRuns(Database& db, const std::string& stati
 std::vector<std::pair<std::string, std::int64_t>> StationVerdictCounts(Database& db, const std::string& station,
                                                                         const std::string& since) {
   std::vector<std::pair<std::string, std::int64_t>> counts;
-  db.Query("SELECT verdict, COUNT(*) FROM runs WHERE station = $1 AND started_at >= " + TimeParam(db.engine(), 2) +
+  // Golden checks and study runs test the same units again: not the day's yield.
+  db.Query("SELECT verdict, COUNT(*) FROM runs WHERE station = $1 AND purpose = 'production' AND started_at >= " +
+               TimeParam(db.engine(), 2) +
                " GROUP BY verdict",
            {station, since}, [&](const SqlRow& row) { counts.emplace_back(row.Text(0), row.Int(1)); });
   return counts;

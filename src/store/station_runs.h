@@ -27,7 +27,7 @@ struct StationRun {
 // The station's newest `count` runs, newest first. Throws StoreError.
 std::vector<StationRun> RecentStationRuns(Database& db, const std::string& station, std::size_t count);
 
-// (verdict, runs) for the station's runs started at or after `since` (the
+// (verdict, runs) for the station's production runs started at or after `since` (the
 // store's UTC time text). Throws StoreError.
 std::vector<std::pair<std::string, std::int64_t>> StationVerdictCounts(Database& db, const std::string& station,
                                                                         const std::string& since);

@@ -15,6 +15,7 @@
 #include <toml++/toml.h>
 
 #include "verdict/control_section.h"
+#include "verdict/golden_section.h"
 #include "verdict/serial_pattern.h"
 #include "verdict/sha256.h"
 
@@ -140,6 +141,8 @@ Limits ParseLimits(std::string_view content, const std::string& file) {
       limits.response_mask = ReadMask(file, Table(file, k, node));
     } else if (k == "control") {
       limits.control = ReadControlSection(file, node);
+    } else if (k == "golden") {
+      limits.golden = ReadGoldenSection(file, node);
     } else {
       const auto figure = std::find_if(kFigures.begin(), kFigures.end(),
                                        [&](Figure f) { return FigureName(f) == k; });

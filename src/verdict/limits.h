@@ -10,6 +10,7 @@
 //   [response]
 //   mask = [[Hz, low dB, high dB], ...]   # Hz ascending
 //   [control]                       # control charts and alarms (control_section.h)
+//   [golden]                        # the station check on golden units (golden_section.h)
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -18,6 +19,7 @@
 
 #include "run/run_results.h"
 #include "verdict/control_settings.h"
+#include "verdict/golden_settings.h"
 
 namespace multitone {
 
@@ -47,6 +49,7 @@ struct Limits {
   std::array<std::array<FigureLimit, kFigureCount>, 2> figures{};
   std::vector<MaskPoint> response_mask;  // empty: the response is not judged
   ControlSettings control;               // [control]; never judges a unit
+  GoldenSettings golden;                 // [golden]; never judges a unit
 
   const FigureLimit& Of(Channel channel, Figure figure) const {
     return figures[channel == Channel::Left ? 0 : 1][static_cast<std::size_t>(figure)];

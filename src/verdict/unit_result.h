@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "run/run_results.h"
+#include "verdict/golden_comparison.h"
 #include "verdict/judgement.h"
 #include "verdict/limits.h"
 #include "verdict/unit_alarm.h"
@@ -36,6 +37,8 @@ struct UnitResult {
   // run judged against limits, with a results store), filled in before the
   // unit's outputs are written.
   std::vector<UnitAlarm> alarms;
+  // A golden unit's run: the station check against its references.
+  std::optional<GoldenCheck> golden_check;
 };
 
 }  // namespace multitone

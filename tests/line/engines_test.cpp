@@ -98,5 +98,57 @@ TEST(LineOnBothEngines, ChartSeriesAndStudyTablesAreTheSame) {
   std::filesystem::remove(file);
 }
 
+TEST(LineOnBothEngines, AStudyByItsTagIsItsMeasuredRunsAlone) {
+  // 3 parts × 2 operators × 2 trials of the study grr-a; beside them a run
+  // of it that ended in ERROR and a production run: not trials of grr-a.
+  std::mt19937_64 random(7);
+  std::vector<StoredRun> runs;
+  long second = 0;
+  auto add = [&](const char* part, const char* appraiser, const char* purpose, const char* tag) {
+    StoredRun& run =
+        runs.emplace_back(SyntheticRun("run-" + std::to_string(50 - second), part, second, random, "st-a"));
+    ++second;
+    run.operator_name = appraiser;
+    run.purpose = purpose;
+    run.tag = tag;
+    return &run;
+  };
+  for (int trial = 0; trial < 2; ++trial) {
+    for (const char* appraiser : {"lee", "kim"}) {
+      for (const char* part : {"P2", "P3", "P1"}) add(part, appraiser, "study", "grr-a");
+    }
+  }
+  add("P1", "kim", "production", "");
+  add("P2", "kim", "study", "grr-a")->verdict = "ERROR";
+
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("multitone-tag-" + std::to_string(::getpid()) + ".db");
+  std::filesystem::remove(file);
+  PostgresServer server;
+  ResultsStore sqlite = ResultsStore::Open("sqlite:" + file.string());
+  ResultsStore postgres = ResultsStore::Open(server.Url());
+  ASSERT_EQ(sqlite.Put(runs), runs.size());
+  ASSERT_EQ(postgres.Put(runs), runs.size());
+
+  Limits limits;
+  const StoredStudy lite = ReadTaggedStudy(sqlite.db(), "grr-a", limits);
+  const StoredStudy pg = ReadTaggedStudy(postgres.db(), "grr-a", limits);
+  EXPECT_EQ(lite.parts, (std::vector<std::string>{"P2", "P3", "P1"}));  // first tested first
+  EXPECT_EQ(lite.appraisers, (std::vector<std::string>{"kim", "lee"}));
+  EXPECT_EQ(lite.trials, 2u);
+  ASSERT_TRUE(lite.figures[0].data && pg.figures[0].data);  // pitch_error, defined in these runs
+  EXPECT_EQ(lite.figures[0].data->values, pg.figures[0].data->values);
+  EXPECT_EQ(lite.figures[0].data->values.size(), 12u);
+  for (Database* db : {&sqlite.db(), &postgres.db()}) {
+    const StudyProgress progress = ReadStudyProgress(*db, "grr-a");
+    EXPECT_EQ(progress.total, 12u);
+    EXPECT_EQ(progress.parts, (std::vector<std::string>{"P2", "P3", "P1"}));
+    EXPECT_EQ(progress.appraisers, (std::vector<std::string>{"lee", "kim"}));
+    EXPECT_EQ(progress.runs.at({"P2", "kim"}), 2u);
+    EXPECT_THROW(ReadTaggedStudy(*db, "grr-c", limits), UnbalancedStudy);  // no runs
+  }
+  std::filesystem::remove(file);
+}
+
 }  // namespace
 }  // namespace multitone::testing

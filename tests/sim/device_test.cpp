@@ -31,6 +31,8 @@ TEST(DeviceOptions, RejectsUnknownMalformedAndOutOfRangeValuesByName) {
       {"fault=melted", "melted"}, {"seed=-3", "seed"},   {"level", "level"},    {"noise=1,", "comma"},
       {"drift=2", "drift"},       {"run=1.5", "run"},    {"run=1000001", "run"},
       {"level=9,drift=1,run=10", "drift"},  // 9 V + 10 dB is beyond 10 V
+      {"part_spread=7", "part_spread"},     {"part_spread=-1", "part_spread"},
+      {"level=9,part_spread=6,part=P1", "part_spread"},  // P1 lies at +0.48: 9 V + 2.9 dB
   };
   for (const auto& [text, named] : cases) {
     try {
@@ -49,8 +51,21 @@ TEST(DeviceOptions, DriftMovesTheLevelByItsDecibelsPerRunNumber) {
   EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,drift=-0.5,run=2")), 0.0891251, 1e-7);
 }
 
+TEST(DeviceOptions, APartPlaysAtItsOwnLevelWithinTheSpread) {
+  // FNV-1a of "P3" mixed by the finalizer is 0x220b52913cd9b223: its top
+  // 53 bits are 0.132985 of the range, -0.734029 within -1..1;
+  // 0.1 V × 10^(2 × -0.734029 / 20) = 0.0844495 V.
+  EXPECT_NEAR(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2,part=P3")), 0.0844495, 1e-7);
+  // No part, or no spread: the level itself.
+  EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part_spread=2")), 0.1);
+  EXPECT_EQ(LevelAtRun(ParseDeviceOptions("level=0.1,part=P3")), 0.1);
+  // Serials that differ only in their last character land apart.
+  EXPECT_GT(std::abs(PartShift("P1") - PartShift("P2")), 0.5);
+}
+
 TEST(DeviceOptions, DescriptionReadsBackAsTheSameOptions) {
-  const DeviceOptions o = ParseDeviceOptions("speed=0.9985,crosstalk=off,fault=hum,seed=9,drift=0.02,run=4");
+  const DeviceOptions o =
+      ParseDeviceOptions("speed=0.9985,crosstalk=off,fault=hum,seed=9,drift=0.02,run=4,part_spread=0.5,part=P-7");
   EXPECT_EQ(DescribeDeviceOptions(ParseDeviceOptions(DescribeDeviceOptions(o))), DescribeDeviceOptions(o));
 }
 

@@ -158,7 +158,8 @@ TEST_P(EnginesTest, FirstLayoutIsBroughtUpToDate) {
       ResultsStore store = ResultsStore::Open(Url());
       store.Put(run);
       store.db().ExecuteScript(
-          "DROP TABLE alarms; ALTER TABLE runs DROP COLUMN purpose; ALTER TABLE runs DROP COLUMN tag; "
+          "DROP TABLE alarms; DROP INDEX runs_tag; DROP INDEX runs_station_purpose; "
+          "ALTER TABLE runs DROP COLUMN purpose; ALTER TABLE runs DROP COLUMN tag; "
           "UPDATE schema_version SET version = 1");
     }
     ResultsStore store = existing ? ResultsStore::OpenExisting(Url()) : ResultsStore::Open(Url());

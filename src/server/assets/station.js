@@ -51,6 +51,16 @@ function notice(text, cause) {
   noticeCause = text ? cause || null : null;
 }
 
+// The golden-unit check's state (null: the station has none): due or
+// failed stops production serials until a golden unit passes.
+function showGolden(golden) {
+  const box = $("golden");
+  box.hidden = !golden;
+  if (!golden) return;
+  box.className = "golden-notice golden-" + golden.state;
+  box.textContent = golden.message;
+}
+
 // A scan that started nothing: the banner no longer shows the previous unit.
 function showRefused(serial, why) {
   shownRun = null;
@@ -283,6 +293,7 @@ async function refreshStatus(force) {
   showRecent(status.recent);
   $("history-source").textContent = "from " + status.history;
   showAlarms(status.alarms, status.stopped);
+  showGolden(status.golden);
   showStatus(status, force);
   return status;
 }
@@ -342,7 +353,9 @@ async function startRun(serial) {
   } else {
     const why = reply.error || "The station refused the serial (" + answer.status + ")";
     showRefused(serial, why);
-    notice(why);
+    // A golden check that is due is said once, in its own notice.
+    if (reply.golden) showGolden(reply.golden);
+    else notice(why);
     field.select();
   }
 }
@@ -385,6 +398,8 @@ function listen() {
   });
   stream.addEventListener("alarms", (event) => {
     if (fresh(event)) refreshStatus(false);
+  stream.addEventListener("golden", (event) => {
+    if (fresh(event)) showGolden(JSON.parse(event.data));
   });
   stream.addEventListener("verdict", (event) => {
     if (!fresh(event)) return;
@@ -405,4 +420,6 @@ document.addEventListener("DOMContentLoaded", () => {
   refreshStatus(false);
   listen();
   setInterval(() => checkStalled(false), 1000);
+  // A golden check falls due with time too.
+  setInterval(() => refreshStatus(false), 30000);
 });
