@@ -398,6 +398,7 @@ function listen() {
   });
   stream.addEventListener("alarms", (event) => {
     if (fresh(event)) refreshStatus(false);
+  });
   stream.addEventListener("golden", (event) => {
     if (fresh(event)) showGolden(JSON.parse(event.data));
   });
