@@ -35,10 +35,12 @@ CREATE INDEX IF NOT EXISTS alarms_station ON alarms (station, raised_at);
 )sql";
 
 // Layout 1 to 2: runs say what they were for ("production", "golden",
-// "study") and which check or study they belong to; alarms are kept.
+// "study") and which check or study they belong to; alarms are kept; a
+// station's newest runs are found by its own index (the line page's charts).
 constexpr const char* kFromVersion1 = R"sql(
 ALTER TABLE runs ADD COLUMN purpose TEXT NOT NULL DEFAULT 'production';
 ALTER TABLE runs ADD COLUMN tag TEXT;
+CREATE INDEX IF NOT EXISTS runs_station ON runs (station, started_at);
 )sql";
 
 constexpr const char* kTables = R"sql(
@@ -68,6 +70,7 @@ CREATE TABLE IF NOT EXISTS runs (
   tag TEXT);
 CREATE INDEX IF NOT EXISTS runs_serial ON runs (serial, started_at);
 CREATE INDEX IF NOT EXISTS runs_started_at ON runs (started_at);
+CREATE INDEX IF NOT EXISTS runs_station ON runs (station, started_at);
 CREATE TABLE IF NOT EXISTS measurements (
   run_id TEXT NOT NULL REFERENCES runs (run_id),
   figure TEXT NOT NULL,
