@@ -1,7 +1,6 @@
 #include "server/line_periods.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 #include "common/iso_time.h"
@@ -41,10 +40,9 @@ LinePeriods PeriodsAt(std::time_t now, const ShiftPlan& plan) {
 }
 
 int ParseClockTime(const char* text) {
-  int hours = 0, minutes = 0, used = 0;
-  if (std::strlen(text) != 5 || std::sscanf(text, "%2d:%2d%n", &hours, &minutes, &used) != 2 || used != 5) {
-    return -1;
-  }
+  auto digit = [&](int at) { return text[at] >= '0' && text[at] <= '9' ? text[at] - '0' : -100; };
+  if (std::strlen(text) != 5 || text[2] != ':') return -1;
+  const int hours = digit(0) * 10 + digit(1), minutes = digit(3) * 10 + digit(4);
   if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59) return -1;
   return hours * 60 + minutes;
 }
