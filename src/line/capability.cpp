@@ -49,23 +49,21 @@ FigureMoments Pooled(const std::vector<FigureMoments>& groups) {
 
 std::vector<bool> StandingOut(const std::vector<FigureMoments>& stations) {
   std::vector<bool> out(stations.size(), false);
-  double squares = 0, freedom = 0;
-  std::size_t counted = 0;
+  std::vector<double> spreads;
   for (const FigureMoments& s : stations) {
-    if (s.n < 2) continue;
-    squares += s.squares;
-    freedom += static_cast<double>(s.n - 1);
-    ++counted;
+    if (s.n >= 2) spreads.push_back(StandardDeviation(s));
   }
-  if (counted < 3 || !(squares > 0)) return out;
-  const double within = std::sqrt(squares / freedom);
+  if (spreads.size() < 3) return out;
+  // The median station's spread: one station's dead unit widens its own
+  // spread, not every station's.
+  const double within = Median(spreads);
   for (std::size_t i = 0; i < stations.size(); ++i) {
     if (stations[i].n < 2) continue;
     std::vector<double> others;
     for (std::size_t j = 0; j < stations.size(); ++j) {
       if (j != i && stations[j].n >= 2) others.push_back(stations[j].mean);
     }
-    const double error = within / std::sqrt(static_cast<double>(stations[i].n));
+    const double error = StandardDeviation(stations[i]) / std::sqrt(static_cast<double>(stations[i].n));
     out[i] = std::abs(stations[i].mean - Median(others)) > std::max(4 * error, within / 2);
   }
   return out;

@@ -30,9 +30,9 @@ double StandardDeviation(const FigureMoments& values);
 
 // Per station, whether its mean stands apart: further from the median of
 // the other stations' means than both four standard errors of its own mean
-// and half the spread within a station (the stations' pooled standard
-// deviation). Needs three stations with two values each to say any; a
-// station with fewer than two values never stands out.
+// and half the spread within a station (the median of the stations'
+// standard deviations). Needs three stations with two values each to say
+// any; a station with fewer than two values never stands out.
 std::vector<bool> StandingOut(const std::vector<FigureMoments>& stations);
 
 }  // namespace multitone

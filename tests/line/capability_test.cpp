@@ -54,8 +54,8 @@ TEST(Capability, PooledMomentsAreThoseOfAllValues) {
 
 TEST(Capability, StationStandingApart) {
   // Each station: 50 values, mean as given, standard deviation 1.
-  auto station = [](double mean, std::size_t n = 50) {
-    return FigureMoments{n, mean, static_cast<double>(n - 1)};
+  auto station = [](double mean, std::size_t n = 50, double stddev = 1) {
+    return FigureMoments{n, mean, static_cast<double>(n - 1) * stddev * stddev};
   };
   struct Case {
     const char* what;
@@ -71,6 +71,8 @@ TEST(Capability, StationStandingApart) {
        {false, false, false, false}},
       {"two of five apart, one each side", {station(0), station(0.1), station(-3), station(-0.1), station(3)},
        {false, false, true, false, true}},
+      {"a dead unit widens its own station's spread, not the others'",
+       {station(0), station(0.1), station(-0.1), station(1.5), station(-2, 50, 10)}, {false, false, false, true, false}},
   };
   for (const Case& c : cases) EXPECT_EQ(StandingOut(c.stations), c.apart) << c.what;
 }

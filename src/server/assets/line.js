@@ -48,15 +48,18 @@ const lineLabels = {
       const y = scales.y.getPixelForValue(ds.lineValue);
       if (y < chartArea.top - 1 || y > chartArea.bottom + 1) continue;
       ctx.fillStyle = ds.borderColor;
-      ctx.fillText(ds.lineLabel, chartArea.right - 4, y - 4);
+      // Limits labelled at the right end, control limits at the left: the
+      // two never cover each other where they lie close.
+      ctx.textAlign = ds.labelLeft ? "left" : "right";
+      ctx.fillText(ds.lineLabel, ds.labelLeft ? chartArea.left + 4 : chartArea.right - 4, y - 4);
     }
     ctx.restore();
   },
 };
 
-function horizontal(label, value, count, colour, dashed) {
+function horizontal(label, value, count, colour, dashed, labelLeft) {
   return {
-    type: "line", label, lineLabel: label + " " + number(value), lineValue: value,
+    type: "line", label, lineLabel: label + " " + number(value), lineValue: value, labelLeft: !!labelLeft,
     data: Array(count).fill(value), borderColor: colour, borderWidth: 1.5,
     borderDash: dashed ? [6, 4] : [], pointRadius: 0, pointHitRadius: 0, fill: false, order: 2,
   };
@@ -194,7 +197,8 @@ function showSideBySide() {
     data: { labels: names, datasets },
     options: {
       plugins: {
-        legend: { labels: { filter: (item, data) => data.datasets[item.datasetIndex].lineLabel === undefined } },
+        legend: { labels: { usePointStyle: true,
+                            filter: (item, data) => data.datasets[item.datasetIndex].lineLabel === undefined } },
         tooltip: { callbacks: { label: (ctx) => {
           const s = f.stations[ctx.dataIndex];
           return s.station + ": mean " + number(s.mean) + " " + f.unit + ", std dev " + number(s.stddev) +
@@ -260,15 +264,16 @@ function showControlChart(c) {
     data: c.points.map((p) => onAxis(p.value, c.axis)),
     borderColor: BLUE, borderWidth: 1, backgroundColor: BLUE,
     pointStyle: c.points.map((p, i) => (marked[i] ? "rectRot" : outside(p.value, c.axis) ? "triangle" : "circle")),
-    pointRadius: c.points.map((p, i) => (marked[i] ? 7 : outside(p.value, c.axis) ? 5 : 2)),
-    pointBackgroundColor: c.points.map((p, i) => (marked[i] ? RED : BLUE)),
-    pointBorderColor: c.points.map((p, i) => (marked[i] ? RED : BLUE)),
+    pointRadius: c.points.map((p, i) => (marked[i] ? 7 : outside(p.value, c.axis) ? 7 : 2)),
+    pointBackgroundColor: c.points.map((p, i) => (marked[i] ? RED : outside(p.value, c.axis) ? ORANGE : BLUE)),
+    pointBorderColor: c.points.map((p, i) => (marked[i] ? RED : outside(p.value, c.axis) ? ORANGE : BLUE)),
   }];
+  const beyond = c.points.filter((p) => outside(p.value, c.axis)).length;
   const n = labels.length;
   if (c.centre !== null) {
-    datasets.push(horizontal("centre", c.centre, n, GREEN, false));
-    datasets.push(horizontal("UCL", c.centre + 3 * c.sigma, n, GREEN, true));
-    datasets.push(horizontal("LCL", c.centre - 3 * c.sigma, n, GREEN, true));
+    datasets.push(horizontal("centre", c.centre, n, GREEN, false, true));
+    datasets.push(horizontal("UCL", c.centre + 3 * c.sigma, n, GREEN, true, true));
+    datasets.push(horizontal("LCL", c.centre - 3 * c.sigma, n, GREEN, true, true));
   }
   if (c.low !== null) datasets.push(horizontal("min", c.low, n, ORANGE, false));
   if (c.high !== null) datasets.push(horizontal("max", c.high, n, ORANGE, false));
@@ -276,12 +281,14 @@ function showControlChart(c) {
   $("chart-note").textContent = c.station + ", " + chartName(c.figure, c.channel, c.tone) + ": newest " + n +
       " production runs; " + (c.centre === null ? "no control limits yet" :
       "control limits from " + (c.limits_from === "alarm" ? "the station's newest alarm" : "the baseline runs")) +
-      "; " + alarmCount + (alarmCount === 1 ? " run" : " runs") + " with alarms (red diamonds)";
+      "; " + alarmCount + (alarmCount === 1 ? " run" : " runs") + " with alarms (red diamonds)" +
+      (beyond ? "; " + beyond + (beyond === 1 ? " value" : " values") + " off the scale, drawn on its edge (orange triangles)" : "");
   draw("control", {
     data: { labels, datasets },
     options: {
       plugins: {
-        legend: { labels: { filter: (item, data) => data.datasets[item.datasetIndex].lineLabel === undefined } },
+        legend: { labels: { usePointStyle: true,
+                            filter: (item, data) => data.datasets[item.datasetIndex].lineLabel === undefined } },
         tooltip: { callbacks: { label: (ctx) => {
           if (ctx.datasetIndex !== 0) return ctx.dataset.lineLabel;
           const p = c.points[ctx.dataIndex];
