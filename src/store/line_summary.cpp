@@ -80,10 +80,10 @@ void ReadPareto(Database& db, const LinePeriods& periods, LineSummary& summary) 
 }
 
 // Per station and figure the count, mean and squared deviations of the
-// day's values. The sums are taken of deviations from the newest run's
-// value, which is near the mean: a small spread around a large mean keeps
-// its digits.
-void ReadSpreads(Database& db, const LinePeriods& periods, LineSummary& summary) {
+// values of the station's newest production runs of the day. The sums are
+// taken of deviations from the newest run's value, which is near the mean:
+// a small spread around a large mean keeps its digits.
+void ReadSpreads(Database& db, const LinePeriods& periods, std::size_t spread_runs, LineSummary& summary) {
   const Engine e = db.engine();
   const std::string day = " AND r.started_at >= " + TimeParam(e, 1) + " AND r.started_at < " + TimeParam(e, 2);
   const std::string newest = "(SELECT r.run_id FROM runs r WHERE " + std::string(kProduction) + day +
@@ -100,13 +100,16 @@ void ReadSpreads(Database& db, const LinePeriods& periods, LineSummary& summary)
              shifts[key] = row.IsNull(5) ? 0 : row.Double(5);
            });
   if (figures.empty()) return;
-  db.Query("SELECT r.station, m.figure, m.channel, count(*), sum(m.value - COALESCE(k.shift, 0)), "
+  db.Query("SELECT f.station, m.figure, m.channel, count(*), sum(m.value - COALESCE(k.shift, 0)), "
            "sum((m.value - COALESCE(k.shift, 0)) * (m.value - COALESCE(k.shift, 0))) "
-           "FROM runs r JOIN measurements m ON m.run_id = r.run_id AND m.tone = 0 "
+           "FROM (SELECT r.run_id, r.station, ROW_NUMBER() OVER (PARTITION BY r.station ORDER BY r.started_at DESC, "
+           "r.run_id DESC) AS newest FROM runs r WHERE " + std::string(kProduction) + day + ") f "
+           "JOIN measurements m ON m.run_id = f.run_id AND m.tone = 0 "
            "LEFT JOIN (SELECT figure, channel, value AS shift FROM measurements WHERE tone = 0 AND run_id = " +
-               newest + ") k ON k.figure = m.figure AND k.channel = m.channel WHERE " + kProduction + day +
-               " AND m.value IS NOT NULL GROUP BY r.station, m.figure, m.channel",
-           {periods.day_start, periods.until}, [&](const SqlRow& row) {
+               newest + ") k ON k.figure = m.figure AND k.channel = m.channel WHERE f.newest <= $3 AND "
+               "m.value IS NOT NULL GROUP BY f.station, m.figure, m.channel",
+           {periods.day_start, periods.until, SqlValue{static_cast<std::int64_t>(spread_runs)}},
+           [&](const SqlRow& row) {
              const auto found = figures.find({row.Text(1), row.Text(2)});
              if (found == figures.end()) return;  // a figure the newest run does not have
              const auto n = row.Int(3);
@@ -151,11 +154,11 @@ void ReadAlarms(Database& db, const LinePeriods& periods, LineSummary& summary) 
 
 }  // namespace
 
-LineSummary ReadLineSummary(Database& db, const LinePeriods& periods) {
+LineSummary ReadLineSummary(Database& db, const LinePeriods& periods, std::size_t spread_runs) {
   LineSummary summary;
   ReadYields(db, periods, summary);
   ReadPareto(db, periods, summary);
-  ReadSpreads(db, periods, summary);
+  ReadSpreads(db, periods, spread_runs, summary);
   ReadAlarms(db, periods, summary);
   return summary;
 }

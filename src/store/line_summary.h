@@ -2,7 +2,7 @@
 // What the line page shows of the whole line, read from the results store in
 // a few statements: per station the yield and first-pass yield of the day
 // and of the shift, the figures that failed most (a Pareto), per station and
-// figure the spread of the values (for Cpk and for stations side by side),
+// figure the spread of its newest values (for Cpk and for stations side by side),
 // and the alarms. Only production runs count (a golden check or a study runs
 // the same units again and again). Only reads.
 #include <cstddef>
@@ -44,7 +44,7 @@ struct FailingFigure {
   std::size_t runs = 0;  // runs of the day in which it failed (any tone)
 };
 
-// The values of one figure (tone 0) on one station over the day.
+// The values of one figure (tone 0) on one station.
 struct FigureMoments {
   std::size_t n = 0;
   double mean = 0;
@@ -68,6 +68,8 @@ struct StoredAlarm {
 struct LineSummary {
   std::vector<StationYield> stations;  // by name: those with runs in the day or the shift
   std::vector<FailingFigure> pareto;   // most first
+  // Over each station's newest `spread_runs` production runs of the day: a
+  // fresh sample whose cost does not grow with the line's pace.
   std::vector<FigureSpreads> figures;  // by figure, then channel
   // The day's alarms and any older one not yet acknowledged, newest first.
   std::vector<StoredAlarm> alarms;
@@ -75,8 +77,10 @@ struct LineSummary {
 
 // At most this many alarms are listed.
 inline constexpr std::size_t kListedAlarms = 200;
+// Runs per station the figures' spreads are taken over.
+inline constexpr std::size_t kSpreadRuns = 100;
 
 // Throws StoreError.
-LineSummary ReadLineSummary(Database& db, const LinePeriods& periods);
+LineSummary ReadLineSummary(Database& db, const LinePeriods& periods, std::size_t spread_runs = kSpreadRuns);
 
 }  // namespace multitone

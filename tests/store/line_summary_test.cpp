@@ -153,6 +153,12 @@ TEST_P(LineSummaryTest, NumbersOfAHandCheckedLine) {
   EXPECT_EQ(summary.alarms[0].raised_at, At("01T11:00:01"));
   EXPECT_EQ(summary.alarms[0].acknowledged_at, "");
 
+  // Over each station's newest three: A's a3, a4 and a6 (a5 is golden).
+  const FigureSpreads newest = ReadLineSummary(*db, kPeriods, 3).figures[1];
+  EXPECT_EQ(newest.stations[0].second.n, 3u);
+  EXPECT_NEAR(newest.stations[0].second.mean, (0.775 + 0.780 + 0.820) / 3, 1e-12);
+  EXPECT_EQ(newest.stations[1].second.n, 3u);
+
   EXPECT_THROW(db->Execute("DELETE FROM alarms"), StoreError);
 }
 
