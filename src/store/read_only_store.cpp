@@ -20,6 +20,9 @@ std::unique_ptr<Database> OpenStoreReadOnly(const std::string& url) {
     // server holds in memory or on solid-state disks: priced as such, the
     // planner walks a station's own index instead of every station's runs.
     db->Execute("SET random_page_cost = 1.1");
+    // Each read is small: parallel workers would cost more to start than
+    // they save, and the server's cores are the stations' for their writes.
+    db->Execute("SET max_parallel_workers_per_gather = 0");
   }
   switch (ReadLayout(*db)) {
     case Layout::None:
