@@ -14,6 +14,7 @@
 
 #include "app/kept_records_history.h"
 #include "app/run_recording.h"
+#include "app/serve_line.h"
 #include "app/station_options.h"
 #include "app/station_setup.h"
 #include "app/token_file.h"
@@ -40,6 +41,9 @@ struct ServeOptions {
   std::string config;
   int timeout_ms = 20000;
   std::string record_folder;  // --record DIR: a record per run
+  bool line = false;          // --line: the line page instead of a station
+  int shift_hours = 8;
+  std::string shift_start = "06:00";
 };
 
 int Usage(const std::string& message) {
@@ -102,16 +106,66 @@ int ServeCommand(int argc, const char* const* argv) {
                  "Without --token and $MULTITONE_TOKEN: read the token from this file's first line")
       ->type_name("FILE");
   AddConfigOption(app, options.config);
+  app.add_flag("--line", options.line,
+               "Serve the line page instead of a station: every station's yield, failing "
+               "figures, control charts, Cpk and alarms from --results, read-only, no analyzer");
+  app.add_option("--shift-hours", options.shift_hours, "With --line: the length of a shift")
+      ->type_name("HOURS")
+      ->check(WholeNumberCheck(1, 24, "hours"))
+      ->capture_default_str();
+  app.add_option("--shift-start", options.shift_start,
+                 "With --line: when the day's first shift starts, local time")
+      ->type_name("HH:MM")
+      ->capture_default_str();
   app.add_option("--timeout", options.timeout_ms, "Longest wait for one analyzer operation, in ms")
       ->type_name("MS")
       ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"))
       ->capture_default_str();
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
+  // The line page reads the store and nothing else: an analyzer, limits or
+  // records named for it are a mistake, not something to ignore.
+  const bool station_options = app.count("--analyzer") > 0 || app.count("--limits") > 0 ||
+                               app.count("--record") > 0 || app.count("--spool") > 0;
+  if (options.line && station_options) {
+    return Usage("--line serves the line page from the store alone: it takes no --analyzer, --limits, "
+                 "--record or --spool");
+  }
+  if (!options.line && (app.count("--shift-hours") > 0 || app.count("--shift-start") > 0)) {
+    return Usage("--shift-hours and --shift-start go with --line");
+  }
   try {
     ApplyStationFile(app, options.config);
   } catch (const StationFileError& error) {
     std::cerr << "multitone serve: " << error.what() << '\n';
     return 2;
+  }
+  if (options.line) {
+    server::LinePageConfig config;
+    if (options.results.empty()) return Usage("--line needs --results (the line's store)");
+    if (const std::string wrong = CheckResultsUrl(options.results); !wrong.empty()) return Usage(wrong);
+    config.shifts.start_minutes = server::ParseClockTime(options.shift_start.c_str());
+    if (config.shifts.start_minutes < 0) return Usage("--shift-start '" + options.shift_start + "' is not HH:MM");
+    config.shifts.hours = options.shift_hours;
+    if (options.token.empty()) {
+      if (const char* token = std::getenv("MULTITONE_TOKEN")) options.token = token;
+    }
+    if (options.token.empty() && !options.token_file.empty()) {
+      const TokenFromFile read = ReadTokenFile(options.token_file);
+      if (!read.problem.empty()) return Usage(read.problem);
+      options.token = read.token;
+    }
+    const auto listen = server::ParseListenAddress(options.listen);
+    if (!listen) return Usage("--listen '" + options.listen + "' is not HOST:PORT");
+    if (!options.token.empty() && !server::IsAcceptableToken(options.token)) {
+      return Usage("the token must be 8 to 256 letters, digits or -._~");
+    }
+    if (options.token.empty() && !server::IsLoopbackHost(listen->host)) {
+      return Usage("listening on " + listen->host + " shows the line to other machines: give --token (or MULTITONE_TOKEN)");
+    }
+    config.listen = *listen;
+    config.token = options.token;
+    config.results = options.results;
+    return ServeLine(config);
   }
   // Never a station on the simulator by accident, nor one without limits.
   if (options.analyzer.empty()) return Usage("--analyzer is required (or analyzer.address in the station file)");

@@ -40,11 +40,17 @@ CREATE INDEX IF NOT EXISTS runs_tag ON runs (tag, started_at) WHERE tag IS NOT N
 )sql";
 
 // Layout 1 to 2: runs say what they were for ("production", "golden",
-// "study") and which check or study they belong to; alarms are kept.
+// "study") and which check or study they belong to; alarms are kept; the
+// line page finds a station's newest runs and the limits they were judged
+// against by the station's own index (its charts), and a run's figures
+// (tone 0) with their values by another (the day's spreads).
 constexpr const char* kFromVersion1 = R"sql(
 ALTER TABLE runs ADD COLUMN purpose TEXT NOT NULL DEFAULT 'production';
 ALTER TABLE runs ADD COLUMN tag TEXT;
 CREATE INDEX IF NOT EXISTS runs_station_purpose ON runs (station, purpose, started_at);
+CREATE INDEX IF NOT EXISTS runs_station ON runs (station, started_at, limits_sha256, purpose);
+CREATE INDEX IF NOT EXISTS measurements_run_figures ON measurements (run_id, figure, channel, value)
+  WHERE tone = 0;
 )sql";
 
 constexpr const char* kTables = R"sql(
@@ -75,6 +81,7 @@ CREATE TABLE IF NOT EXISTS runs (
 CREATE INDEX IF NOT EXISTS runs_serial ON runs (serial, started_at);
 CREATE INDEX IF NOT EXISTS runs_started_at ON runs (started_at);
 CREATE INDEX IF NOT EXISTS runs_station_purpose ON runs (station, purpose, started_at);
+CREATE INDEX IF NOT EXISTS runs_station ON runs (station, started_at, limits_sha256, purpose);
 CREATE TABLE IF NOT EXISTS measurements (
   run_id TEXT NOT NULL REFERENCES runs (run_id),
   figure TEXT NOT NULL,
@@ -91,6 +98,8 @@ CREATE TABLE IF NOT EXISTS measurements (
 CREATE INDEX IF NOT EXISTS measurements_figure ON measurements (figure, channel, tone, value);
 CREATE INDEX IF NOT EXISTS measurements_failed ON measurements (figure, channel, run_id)
   WHERE outcome = 'FAIL';
+CREATE INDEX IF NOT EXISTS measurements_run_figures ON measurements (run_id, figure, channel, value)
+  WHERE tone = 0;
 )sql";
 
 // The store's own tables.

@@ -158,7 +158,8 @@ TEST_P(EnginesTest, FirstLayoutIsBroughtUpToDate) {
       ResultsStore store = ResultsStore::Open(Url());
       store.Put(run);
       store.db().ExecuteScript(
-          "DROP TABLE alarms; DROP INDEX runs_tag; DROP INDEX runs_station_purpose; "
+          "DROP TABLE alarms; DROP INDEX runs_tag; DROP INDEX runs_station_purpose; DROP INDEX runs_station; "
+          "DROP INDEX measurements_run_figures; "
           "ALTER TABLE runs DROP COLUMN purpose; ALTER TABLE runs DROP COLUMN tag; "
           "UPDATE schema_version SET version = 1");
     }
@@ -171,6 +172,15 @@ TEST_P(EnginesTest, FirstLayoutIsBroughtUpToDate) {
     std::int64_t alarms = -1;
     store.db().Query("SELECT COUNT(*) FROM alarms", {}, [&](const SqlRow& row) { alarms = row.Int(0); });
     EXPECT_EQ(alarms, 0);
+    // The line page's indexes come with the new layout.
+    std::vector<std::string> indexes;
+    store.db().Query(GetParam() == Engine::Sqlite
+                         ? "SELECT name FROM sqlite_master WHERE type = 'index' AND name IN "
+                           "('runs_station', 'measurements_run_figures') ORDER BY name"
+                         : "SELECT indexname FROM pg_indexes WHERE indexname IN "
+                           "('runs_station', 'measurements_run_figures') ORDER BY indexname",
+                     {}, [&](const SqlRow& row) { indexes.push_back(row.Text(0)); });
+    EXPECT_EQ(indexes, (std::vector<std::string>{"measurements_run_figures", "runs_station"}));
   }
 }
 

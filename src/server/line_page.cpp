@@ -1,0 +1,230 @@
+#include "server/line_page.h"
+
+#include <sys/socket.h>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <ctime>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "output/json_text.h"
+#include "server/access_rules.h"
+#include "server/bounded_http_server.h"
+#include "server/line_assets.h"
+#include "server/line_json.h"
+#include "server/station_assets.h"
+#include "store/read_only_store.h"
+
+namespace multitone::server {
+namespace {
+
+using nlohmann::json;
+
+// Pages and line software asking at once; the store answers one at a time.
+constexpr std::size_t kWorkers = 16;
+// A summary this fresh is served again instead of asking the store: many
+// pages open on a line cost the store one summary per few seconds.
+constexpr std::chrono::seconds kSummaryFresh(5);
+// The longest name of a station, figure or channel asked for.
+constexpr std::size_t kLongestName = 256;
+
+constexpr const char* kPagePolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
+    "connect-src 'self'; form-action 'none'; frame-ancestors 'none'; base-uri 'none'";
+constexpr const char* kDrawingPolicy = "default-src 'none'; style-src 'unsafe-inline'";
+
+void SendJson(httplib::Response& res, int status, const json& body) {
+  res.status = status;
+  res.set_content(JsonText(body), "application/json");
+}
+
+void SendError(httplib::Response& res, int status, const std::string& message) {
+  SendJson(res, status, {{"error", message}});
+}
+
+void SendAsset(httplib::Response& res, std::string_view asset, const char* type) {
+  res.set_content(asset.data(), asset.size(), type);
+}
+
+}  // namespace
+
+struct LinePage::Impl {
+  explicit Impl(LinePageConfig config_in) : config(std::move(config_in)) { Route(); }
+
+  void Route();
+  void GetLine(httplib::Response& res);
+  void GetChart(const httplib::Request& req, httplib::Response& res);
+  // Runs `read` on the store, opened on first use and again after a failure
+  // (a PostgreSQL server that restarted); false with a 503 sent when the
+  // store cannot be read.
+  template <typename Read>
+  bool WithStore(httplib::Response& res, Read read);
+
+  const LinePageConfig config;
+  std::mutex store_mutex;
+  std::unique_ptr<Database> db;
+  std::string summary_json;
+  std::chrono::steady_clock::time_point summary_time;
+  BoundedHttpServer http;
+  std::atomic<bool> serving{false};
+  std::atomic<bool> stopping{false};
+};
+
+template <typename Read>
+bool LinePage::Impl::WithStore(httplib::Response& res, Read read) {
+  try {
+    if (!db) db = OpenStoreReadOnly(config.results);
+    read(*db);
+    return true;
+  } catch (const StoreError& error) {
+    db.reset();
+    SendError(res, 503, std::string("the results store cannot be read: ") + error.what());
+    return false;
+  }
+}
+
+void LinePage::Impl::Route() {
+  http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  http.set_payload_max_length(kMaxBodyBytes);
+  http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (req.path.rfind("/api/", 0) != 0) return httplib::Server::HandlerResponse::Unhandled;
+    const int status = ApiAccessStatus(config.token, req.get_header_value("Authorization"),
+                                       req.get_header_value("Cookie"), req.get_header_value("Host"));
+    if (status == 200) return httplib::Server::HandlerResponse::Unhandled;
+    SendError(res, status,
+              status == 401 ? "this line page needs its token: Authorization: Bearer TOKEN, or open /?token=TOKEN"
+                            : "the Host header names no loopback host");
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  http.set_error_handler(httplib::Server::HandlerWithResponse(
+      [](const httplib::Request& req, httplib::Response& res) {
+        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        if (req.path.rfind("/api/", 0) != 0) return httplib::Server::HandlerResponse::Unhandled;
+        SendError(res, res.status, res.status == 404 ? "no such resource" : "request refused");
+        return httplib::Server::HandlerResponse::Handled;
+      }));
+  http.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+    if (!res.has_header("Content-Security-Policy")) res.set_header("Content-Security-Policy", kPagePolicy);
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("Referrer-Policy", "no-referrer");
+    if (!res.has_header("Cache-Control")) res.set_header("Cache-Control", "no-store");
+  });
+
+  http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+    if (req.has_param("token")) {
+      const std::string token = req.get_param_value("token");
+      if (!IsAcceptableToken(token)) {
+        res.status = 400;
+        res.set_content("not a token", "text/plain");
+        return;
+      }
+      if (!IsStationToken(config.token, token)) {
+        res.status = 401;
+        res.set_content("not this line page's token", "text/plain");
+        return;
+      }
+      res.set_header("Set-Cookie", TokenCookieHeader(token));
+      res.set_redirect("/", 303);
+      return;
+    }
+    SendAsset(res, kLineHtml, "text/html; charset=utf-8");
+  });
+  http.Get("/line.js", [](const httplib::Request&, httplib::Response& res) {
+    SendAsset(res, kLineScript, "text/javascript; charset=utf-8");
+  });
+  http.Get("/line.css", [](const httplib::Request&, httplib::Response& res) {
+    SendAsset(res, kLineStyle, "text/css; charset=utf-8");
+  });
+  // The page's files never change while the program runs.
+  http.Get("/chart.js", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Cache-Control", "max-age=86400");
+    SendAsset(res, kChartScript, "text/javascript; charset=utf-8");
+  });
+  http.Get(R"(/favicon\.(svg|ico))", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Content-Security-Policy", kDrawingPolicy);
+    SendAsset(res, kStationIcon, "image/svg+xml");
+  });
+  http.Get("/api/line", [this](const httplib::Request&, httplib::Response& res) { GetLine(res); });
+  http.Get("/api/line/chart", [this](const httplib::Request& req, httplib::Response& res) { GetChart(req, res); });
+}
+
+void LinePage::Impl::GetLine(httplib::Response& res) {
+  std::lock_guard lock(store_mutex);
+  const auto now = std::chrono::steady_clock::now();
+  if (summary_json.empty() || now - summary_time >= kSummaryFresh) {
+    const LinePeriods periods = PeriodsAt(std::time(nullptr), config.shifts);
+    std::string fresh;
+    if (!WithStore(res, [&](Database& store) { fresh = JsonText(LineJson(ReadLineSummary(store, periods), periods)); })) {
+      return;
+    }
+    summary_json = std::move(fresh);
+    summary_time = now;
+  }
+  res.set_content(summary_json, "application/json");
+}
+
+void LinePage::Impl::GetChart(const httplib::Request& req, httplib::Response& res) {
+  ChartKey key{req.get_param_value("station"), req.get_param_value("figure"), req.get_param_value("channel"), 0};
+  const std::string tone = req.has_param("tone") ? req.get_param_value("tone") : "0";
+  const auto [end, error] = std::from_chars(tone.data(), tone.data() + tone.size(), key.tone);
+  if (error != std::errc() || end != tone.data() + tone.size() || key.tone < 0 || key.tone > 64) {
+    return SendError(res, 400, "tone must be a whole number from 0 to 64");
+  }
+  if (key.station.empty() || key.figure.empty()) return SendError(res, 400, "name a station and a figure");
+  if (key.station.size() > kLongestName || key.figure.size() > kLongestName || key.channel.size() > kLongestName) {
+    return SendError(res, 400, "a name is longer than " + std::to_string(kLongestName) + " bytes");
+  }
+  std::lock_guard lock(store_mutex);
+  StationChart chart;
+  if (!WithStore(res, [&](Database& store) { chart = ReadStationChart(store, key, kChartPoints, kChartBaseline); })) {
+    return;
+  }
+  if (chart.points.empty()) return SendError(res, 404, "no production values of this chart on " + key.station);
+  SendJson(res, 200, ChartJson(key, chart));
+}
+
+LinePage::LinePage(LinePageConfig config) : impl_(std::make_unique<Impl>(std::move(config))) {}
+
+LinePage::~LinePage() { Shutdown(); }
+
+int LinePage::Bind() {
+  const ListenAddress& listen = impl_->config.listen;
+  impl_->http.set_socket_options([](int socket) {
+    const int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  int port = listen.port;
+  if (port == 0) {
+    port = impl_->http.bind_to_any_port(listen.host);
+  } else if (!impl_->http.bind_to_port(listen.host, port)) {
+    port = -1;
+  }
+  if (port <= 0) {
+    throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port) +
+                             " (is another program using it?)");
+  }
+  impl_->http.WidenBacklog();
+  return port;
+}
+
+bool LinePage::Serve() {
+  impl_->serving = true;
+  const bool served = impl_->stopping || impl_->http.listen_after_bind();
+  impl_->serving = false;
+  return served;
+}
+
+void LinePage::Shutdown() {
+  if (impl_->stopping.exchange(true)) return;
+  while (impl_->serving) {
+    impl_->http.stop();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace multitone::server
