@@ -109,7 +109,7 @@ void ResultsStore::PutOne(const StoredRun& run, bool& stored) {
 
 void ResultsStore::PutAlarms(const StoredRun& run) {
   const Engine engine = db_->engine();
-  for (const StoredAlarm& a : run.alarms) {
+  for (const RunAlarm& a : run.alarms) {
     // Once per rule firing: a run forwarded again keeps the alarms it has.
     db_->Execute("INSERT INTO alarms (run_id, station, figure, channel, tone, rule, raised_at, value, centre, "
                  "sigma, acknowledged_by, acknowledged_at, acknowledge_note) VALUES ($1, $2, $3, $4, $5, $6, " +

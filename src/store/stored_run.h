@@ -27,7 +27,7 @@ struct StoredMeasurement {
 
 // A control-chart alarm the run raised (the row of `alarms`; its station is
 // the run's). The acknowledgement is empty until someone acknowledges it.
-struct StoredAlarm {
+struct RunAlarm {
   std::string figure;
   std::string channel;
   int tone = 0;
@@ -40,7 +40,7 @@ struct StoredAlarm {
   std::string acknowledged_at;
   std::string acknowledge_note;
 
-  bool operator==(const StoredAlarm&) const = default;
+  bool operator==(const RunAlarm&) const = default;
 };
 
 struct StoredRun {
@@ -65,7 +65,7 @@ struct StoredRun {
   std::string purpose = "production";  // "production", "golden" (a station check), "study"
   std::string tag;             // the golden check or study the run belongs to, "" for none
   std::vector<StoredMeasurement> measurements;
-  std::vector<StoredAlarm> alarms;  // stored with the run, in its transaction
+  std::vector<RunAlarm> alarms;  // stored with the run, in its transaction
 
   bool operator==(const StoredRun&) const = default;
 };
