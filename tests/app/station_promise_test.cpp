@@ -24,7 +24,7 @@ using ::testing::HasSubstr;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-const std::string kLimits = std::string(TESTS_SOURCE_DIR) + "/../examples/limits.toml";
+const std::string kPromiseLimits = std::string(TESTS_SOURCE_DIR) + "/../examples/limits.toml";
 
 std::string Slurp(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -80,7 +80,7 @@ TEST(StationPromise, NoPassThatWasNotMeasuredJudgedAndKept) {
   const std::string fifo = folder / "limits.fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string latin1 = folder / "limits-\xe9t\xe9.toml";
-  fs::copy_file(kLimits, latin1);
+  fs::copy_file(kPromiseLimits, latin1);
   const std::string target = folder / "target.xml";
   std::ofstream(target).close();
   const std::string link = folder / "link.xml";
@@ -88,7 +88,7 @@ TEST(StationPromise, NoPassThatWasNotMeasuredJudgedAndKept) {
   const std::string db = folder / "runs.db";
   const std::string json_file = folder / "unit.json";
 
-  const std::vector<std::string> judged = {"--analyzer", "sim", "--limits", kLimits, "--serial", "SN1"};
+  const std::vector<std::string> judged = {"--analyzer", "sim", "--limits", kPromiseLimits, "--serial", "SN1"};
   const auto with = [&](std::vector<std::string> more) {
     std::vector<std::string> args = judged;
     args.insert(args.end(), more.begin(), more.end());
@@ -112,15 +112,15 @@ TEST(StationPromise, NoPassThatWasNotMeasuredJudgedAndKept) {
        "not a regular file"},
       {"limits from a FIFO nobody writes", Multitone({"--analyzer", "sim", "--limits", fifo, "--serial", "X"}), 2,
        "not a regular file"},
-      {"limits and no serial", Multitone({"--analyzer", "sim", "--limits", kLimits}), 2, "needs the unit's --serial"},
-      {"an empty serial", Multitone({"--analyzer", "sim", "--limits", kLimits, "--serial", ""}), 2,
+      {"limits and no serial", Multitone({"--analyzer", "sim", "--limits", kPromiseLimits}), 2, "needs the unit's --serial"},
+      {"an empty serial", Multitone({"--analyzer", "sim", "--limits", kPromiseLimits, "--serial", ""}), 2,
        "serial number is empty"},
-      {"a blank serial", Multitone({"--analyzer", "sim", "--limits", kLimits, "--serial", "   "}), 2,
+      {"a blank serial", Multitone({"--analyzer", "sim", "--limits", kPromiseLimits, "--serial", "   "}), 2,
        "starts or ends with a blank"},
-      {"a serial with a blank at its end", Multitone({"--analyzer", "sim", "--limits", kLimits, "--serial", "SN1 "}),
+      {"a serial with a blank at its end", Multitone({"--analyzer", "sim", "--limits", kPromiseLimits, "--serial", "SN1 "}),
        2, "starts or ends with a blank"},
       {"an endless serial on stdin",
-       Multitone({"--analyzer", "sim", "--limits", kLimits, "--serial", "-"}) + " < /dev/zero", 2,
+       Multitone({"--analyzer", "sim", "--limits", kPromiseLimits, "--serial", "-"}) + " < /dev/zero", 2,
        "longer than any serial number"},
       {"an empty station", with({"--station", ""}), 2, "station name (--station) is empty"},
       {"a newline in the station", with({"--station", "st1\nFAKE  PASS  line"}), 2, "printable characters only"},
@@ -176,7 +176,7 @@ TEST(StationPromise, NoPassThatWasNotMeasuredJudgedAndKept) {
 }
 
 TEST(StationPromise, ADocumentOnStdoutIsTheOnlyThingThere) {
-  const std::vector<std::string> base = {MULTITONE_BINARY, "--analyzer", "sim", "--limits", kLimits, "--serial", "SN1"};
+  const std::vector<std::string> base = {MULTITONE_BINARY, "--analyzer", "sim", "--limits", kPromiseLimits, "--serial", "SN1"};
   auto json_run = base;
   json_run.insert(json_run.end(), {"--json", "-"});
   const ProgramResult as_json = RunProgram(json_run);
@@ -238,7 +238,7 @@ TEST(StationPromise, JunitAndReportAgreeWithTheJson) {
                                Device{"sim:fault=dead-right", "FAIL"}, Device{"sim:fault=dead-left", "FAIL"}}) {
     const std::string json_file = folder / "unit.json", xml_file = folder / "unit.xml",
                       html_file = folder / "unit.html";
-    const ProgramResult result = RunProgram({MULTITONE_BINARY, "--analyzer", device.analyzer, "--limits", kLimits,
+    const ProgramResult result = RunProgram({MULTITONE_BINARY, "--analyzer", device.analyzer, "--limits", kPromiseLimits,
                                              "--serial", "SN1", "--json", json_file, "--junit", xml_file, "--report",
                                              html_file});
     const json doc = json::parse(Slurp(json_file));

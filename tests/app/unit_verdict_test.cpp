@@ -15,7 +15,7 @@
 namespace multitone::testing {
 namespace {
 
-const std::string kLimits = std::string(TESTS_SOURCE_DIR) + "/../examples/limits.toml";
+const std::string kVerdictLimits = std::string(TESTS_SOURCE_DIR) + "/../examples/limits.toml";
 
 TEST(UnitVerdict, SimulatedDevicesAgainstTheExampleLimits) {
   struct Case {
@@ -37,7 +37,7 @@ TEST(UnitVerdict, SimulatedDevicesAgainstTheExampleLimits) {
   };
   for (const Case& c : cases) {
     const ProgramResult result =
-        RunProgram({MULTITONE_BINARY, "--analyzer", c.analyzer, "--limits", kLimits, "--serial", "SN1"});
+        RunProgram({MULTITONE_BINARY, "--analyzer", c.analyzer, "--limits", kVerdictLimits, "--serial", "SN1"});
     EXPECT_EQ(result.exit_code, c.exit_code) << c.analyzer << "\n" << result.err;
     // The verdict line is the last line on stdout.
     std::string last = result.out.substr(0, result.out.size() - 1);
@@ -49,7 +49,7 @@ TEST(UnitVerdict, SimulatedDevicesAgainstTheExampleLimits) {
 
 TEST(UnitVerdict, UsageThatCouldPassAUnitWithoutMeasuringItIsRefused) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--limits", kLimits},                           // no explicit analyzer
+      {"--limits", kVerdictLimits},                           // no explicit analyzer
       {"--json", "-"},
       {"--analyzer", "sim", "--limits", "/no/such/limits.toml"},
       {"--analyzer", "sim", "--serial", std::string(65, 'A')},

@@ -11,7 +11,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-constexpr std::chrono::milliseconds kTimeout(2000);
+constexpr std::chrono::milliseconds kConnectTimeout(2000);
 
 // The first line that reaches a loopback server when the link connects
 // through address_before_port + its port + address_after_port.
@@ -24,7 +24,7 @@ std::string ReceivedThrough(const std::string& address_before_port, const std::s
       finished.Signal();
     });
     auto link = OpenTcpTransport(address_before_port + std::to_string(server.Port()) + address_after_port,
-                                 kTimeout);
+                                 kConnectTimeout);
     link->Initialize("selfadjustment");
     link->Write("*CLS");
     link->Close();
@@ -106,14 +106,14 @@ TEST(TcpAddress, RefusesAMalformedAddressAsALinkThatCannotBeCreated) {
   };
   for (const auto& [address, problem] : cases) {
     SCOPED_TRACE("address '" + address + "'");
-    const RunError error = CaughtRunError([&] { OpenTcpTransport(address, kTimeout); });
+    const RunError error = CaughtRunError([&] { OpenTcpTransport(address, kConnectTimeout); });
     EXPECT_EQ(error.Number(), ErrorNumber::LinkCannotBeCreated);
     EXPECT_THAT(error.Description(), StartsWith("analyzer address '" + address + "' " + problem));
   }
 }
 
 TEST(TcpAddress, RefusesAHostThatCannotBeResolved) {
-  const RunError error = CaughtRunError([&] { OpenTcpTransport("tcp://no-such-analyzer.invalid", kTimeout); });
+  const RunError error = CaughtRunError([&] { OpenTcpTransport("tcp://no-such-analyzer.invalid", kConnectTimeout); });
   EXPECT_EQ(error.Number(), ErrorNumber::LinkCannotBeCreated);
   EXPECT_THAT(error.Description(), HasSubstr("cannot resolve analyzer host 'no-such-analyzer.invalid'"));
 }

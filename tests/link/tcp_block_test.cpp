@@ -13,7 +13,7 @@ using ::testing::StartsWith;
 
 const std::string kQuery = "trac:load:fft_ay?";
 
-void ExpectSameBits(const std::vector<float>& actual, const std::vector<float>& expected) {
+void ExpectSameBlockBits(const std::vector<float>& actual, const std::vector<float>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
   for (std::size_t i = 0; i < actual.size(); ++i) {
     EXPECT_EQ(Bits(actual[i]), Bits(expected[i])) << "value " << i;
@@ -57,7 +57,7 @@ TEST(TcpBlocks, ReadsABlockSentOneByteAtATime) {
     read = link->ReadBlock(kQuery);
     link->Close();
   }
-  ExpectSameBits(read, values);
+  ExpectSameBlockBits(read, values);
 }
 
 TEST(TcpBlocks, ReadsABlockCutIntoPiecesOfEverySize) {
@@ -73,7 +73,7 @@ TEST(TcpBlocks, ReadsABlockCutIntoPiecesOfEverySize) {
   for (; piece <= bytes.size(); ++piece) {
     SCOPED_TRACE("pieces of " + std::to_string(piece) + " bytes");
     auto link = ConnectedTo(server);
-    ExpectSameBits(link->ReadBlock(kQuery), values);
+    ExpectSameBlockBits(link->ReadBlock(kQuery), values);
     link->Close();
   }
 }
@@ -96,8 +96,8 @@ TEST(TcpBlocks, TakesLineFeedBytesInsideTheDataAsData) {
     bytewise = link->ReadBlock(kQuery);
     link->Close();
   }
-  ExpectSameBits(whole, values);
-  ExpectSameBits(bytewise, values);
+  ExpectSameBlockBits(whole, values);
+  ExpectSameBlockBits(bytewise, values);
 }
 
 TEST(TcpBlocks, ReadsAReplyThatFollowsABlockInTheSameSegment) {
@@ -114,7 +114,7 @@ TEST(TcpBlocks, ReadsAReplyThatFollowsABlockInTheSameSegment) {
     reply = link->Read();
     link->Close();
   }
-  ExpectSameBits(block, {2.0f, 4.0f});
+  ExpectSameBlockBits(block, {2.0f, 4.0f});
   EXPECT_EQ(reply, " 95 dB, 96 dB");
 }
 
@@ -132,7 +132,7 @@ TEST(TcpBlocks, ReadsAFullSpectrum) {
     read = link->ReadBlock(kQuery);
     link->Close();
   }
-  ExpectSameBits(read, values);
+  ExpectSameBlockBits(read, values);
 }
 
 struct Malformed {

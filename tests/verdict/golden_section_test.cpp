@@ -15,7 +15,7 @@ const std::string kJudged = "[noise]\nmax = 1\n";
 const std::string kSection = "[golden]\nevery = \"8h\"\ntolerance = 0.2\n";
 const std::string kUnit = "[golden.unit.G1.left]\nreference_level = 0.2\n";
 
-std::string ErrorOf(const std::string& content) {
+std::string GoldenErrorOf(const std::string& content) {
   try {
     ParseLimits(content, "l.toml");
   } catch (const LimitsError& error) {
@@ -51,7 +51,7 @@ TEST(GoldenSection, RefusedWithItsPlace) {
       {kSection + "[golden.unit.G1.middle]\nnoise = 1\n", "l.toml:4:17: unknown key 'middle' in [golden.unit.G1]"},
   };
   for (const Case& c : cases) {
-    EXPECT_THAT(ErrorOf(c.content + kJudged), ::testing::StartsWith(c.error_start)) << c.content;
+    EXPECT_THAT(GoldenErrorOf(c.content + kJudged), ::testing::StartsWith(c.error_start)) << c.content;
   }
 }
 
