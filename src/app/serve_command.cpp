@@ -4,17 +4,15 @@
 #include "app/whole_number_check.h"
 
 #include <CLI/CLI.hpp>
-#include <atomic>
-#include <csignal>
 #include <cstdlib>
-#include <ctime>
 #include <iostream>
 #include <memory>
-#include <thread>
+#include <optional>
 
 #include "app/kept_records_history.h"
 #include "app/run_recording.h"
 #include "app/serve_line.h"
+#include "app/serve_until_signalled.h"
 #include "app/station_options.h"
 #include "app/station_setup.h"
 #include "app/token_file.h"
@@ -51,14 +49,29 @@ int Usage(const std::string& message) {
   return 2;
 }
 
-// Waits for SIGINT or SIGTERM (blocked in every thread, so they queue here)
-// or for `done`; true when a signal came.
-bool WaitForStop(const sigset_t& signals, const std::atomic<bool>& done) {
-  const timespec poll{0, 100 * 1000 * 1000};
-  while (!done) {
-    if (::sigtimedwait(&signals, nullptr, &poll) > 0) return true;
+// The token and address the server listens with: the token from --token,
+// MULTITONE_TOKEN or --token-file; a token is needed to listen beyond
+// loopback, where `exposed` says what other machines could do. Empty when
+// they are sound, else the usage error.
+std::string CheckAccess(ServeOptions& options, std::optional<server::ListenAddress>& listen,
+                        const std::string& exposed) {
+  if (options.token.empty()) {
+    if (const char* token = std::getenv("MULTITONE_TOKEN")) options.token = token;
   }
-  return false;
+  if (options.token.empty() && !options.token_file.empty()) {
+    const TokenFromFile read = ReadTokenFile(options.token_file);
+    if (!read.problem.empty()) return read.problem;
+    options.token = read.token;
+  }
+  listen = server::ParseListenAddress(options.listen);
+  if (!listen) return "--listen '" + options.listen + "' is not HOST:PORT";
+  if (!options.token.empty() && !server::IsAcceptableToken(options.token)) {
+    return "the token must be 8 to 256 letters, digits or -._~";
+  }
+  if (options.token.empty() && !server::IsLoopbackHost(listen->host)) {
+    return "listening on " + listen->host + " " + exposed + ": give --token (or MULTITONE_TOKEN)";
+  }
+  return "";
 }
 
 // Where the station's finished runs go: the results store when one is
@@ -146,21 +159,9 @@ int ServeCommand(int argc, const char* const* argv) {
     config.shifts.start_minutes = server::ParseClockTime(options.shift_start.c_str());
     if (config.shifts.start_minutes < 0) return Usage("--shift-start '" + options.shift_start + "' is not HH:MM");
     config.shifts.hours = options.shift_hours;
-    if (options.token.empty()) {
-      if (const char* token = std::getenv("MULTITONE_TOKEN")) options.token = token;
-    }
-    if (options.token.empty() && !options.token_file.empty()) {
-      const TokenFromFile read = ReadTokenFile(options.token_file);
-      if (!read.problem.empty()) return Usage(read.problem);
-      options.token = read.token;
-    }
-    const auto listen = server::ParseListenAddress(options.listen);
-    if (!listen) return Usage("--listen '" + options.listen + "' is not HOST:PORT");
-    if (!options.token.empty() && !server::IsAcceptableToken(options.token)) {
-      return Usage("the token must be 8 to 256 letters, digits or -._~");
-    }
-    if (options.token.empty() && !server::IsLoopbackHost(listen->host)) {
-      return Usage("listening on " + listen->host + " shows the line to other machines: give --token (or MULTITONE_TOKEN)");
+    std::optional<server::ListenAddress> listen;
+    if (const std::string wrong = CheckAccess(options, listen, "shows the line to other machines"); !wrong.empty()) {
+      return Usage(wrong);
     }
     config.listen = *listen;
     config.token = options.token;
@@ -171,22 +172,9 @@ int ServeCommand(int argc, const char* const* argv) {
   if (options.analyzer.empty()) return Usage("--analyzer is required (or analyzer.address in the station file)");
   if (options.limits.empty()) return Usage("--limits is required (or limits in the station file)");
 
-  if (options.token.empty()) {
-    if (const char* token = std::getenv("MULTITONE_TOKEN")) options.token = token;
-  }
-  if (options.token.empty() && !options.token_file.empty()) {
-    const TokenFromFile read = ReadTokenFile(options.token_file);
-    if (!read.problem.empty()) return Usage(read.problem);
-    options.token = read.token;
-  }
-  const auto listen = server::ParseListenAddress(options.listen);
-  if (!listen) return Usage("--listen '" + options.listen + "' is not HOST:PORT");
-  if (!options.token.empty() && !server::IsAcceptableToken(options.token)) {
-    return Usage("the token must be 8 to 256 letters, digits or -._~");
-  }
-  if (options.token.empty() && !server::IsLoopbackHost(listen->host)) {
-    return Usage("listening on " + listen->host +
-                 " lets other machines start runs: give --token (or MULTITONE_TOKEN)");
+  std::optional<server::ListenAddress> listen;
+  if (const std::string wrong = CheckAccess(options, listen, "lets other machines start runs"); !wrong.empty()) {
+    return Usage(wrong);
   }
   if (!options.results.empty()) {
     if (const std::string wrong = CheckResultsUrl(options.results); !wrong.empty()) {
@@ -216,13 +204,9 @@ int ServeCommand(int argc, const char* const* argv) {
   recorded_options.limits_file = options.limits;
   const std::string station_name = setup.station;
 
-  // The signals wait in WaitForStop; every thread started from here on
-  // inherits the mask.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // The signals wait for ServeUntilSignalled; every thread started from
+  // here on inherits the mask.
+  const sigset_t signals = BlockStopSignals();
 
   if (const std::string why = GoldenNeedsStore(setup.limits, !options.results.empty()); !why.empty()) {
     return Usage(why);
@@ -245,20 +229,7 @@ int ServeCommand(int argc, const char* const* argv) {
   std::cout << "multitone serve: station " << station_name << " listening on http://" << host << ':'
             << port << "/" << std::endl;
 
-  std::atomic<bool> served{false};
-  bool serve_ok = true;
-  std::thread serving([&] {
-    serve_ok = station.Serve();
-    served = true;
-  });
-  const bool signalled = WaitForStop(signals, served);
-  station.Shutdown();
-  serving.join();
-  if (!signalled || !serve_ok) {
-    std::cerr << "multitone serve: the server stopped serving\n";
-    return 1;
-  }
-  return 0;
+  return ServeUntilSignalled(signals, [&] { return station.Serve(); }, [&] { station.Shutdown(); });
 }
 
 }  // namespace multitone

@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace multitone::server {
 namespace {
@@ -120,8 +122,39 @@ bool ReadHeaders(int sock, std::string& pending, Clock::time_point deadline) {
 
 }  // namespace
 
-void BoundedHttpServer::WidenBacklog() {
+int BoundedHttpServer::BindOwnPort(const ListenAddress& listen, const std::string& others) {
+  set_socket_options([](int socket) {
+    const int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  int port = listen.port;
+  if (port == 0) {
+    port = bind_to_any_port(listen.host);
+  } else if (!bind_to_port(listen.host, port)) {
+    port = -1;
+  }
+  if (port <= 0) {
+    throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port) + " (is " +
+                             others + " using it?)");
+  }
   if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+  return port;
+}
+
+bool BoundedHttpServer::ServeUntilStopped() {
+  serving_ = true;
+  const bool served = stopping_ || listen_after_bind();
+  serving_ = false;
+  return served;
+}
+
+void BoundedHttpServer::StopServing() {
+  stopping_ = true;
+  // stop() only acts once the server runs: repeat it until it has returned.
+  while (serving_) {
+    stop();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 bool BoundedHttpServer::ClientStillThere() {

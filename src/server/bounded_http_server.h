@@ -8,8 +8,12 @@
 // stream ends as soon as its page goes).
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <string>
+
+#include "server/listen_address.h"
 
 namespace multitone::server {
 
@@ -24,9 +28,19 @@ class BoundedHttpServer : public httplib::Server {
   // The largest request line and headers read.
   static constexpr std::size_t kMaxHeaderBytes = 16 * 1024;
 
-  // After bind_to_port / bind_to_any_port: a normal listen backlog instead of
-  // the library's 5.
-  void WidenBacklog();
+  // Binds `listen` (port 0: a free one) as the only server on it, with a
+  // normal listen backlog instead of the library's 5. SO_REUSEADDR only (a
+  // restart finds its port free at once), never SO_REUSEPORT, with which a
+  // second server on the same address would share it and take every other
+  // request. Returns the port; throws std::runtime_error, naming `others`
+  // ("another program") as who may hold it.
+  int BindOwnPort(const ListenAddress& listen, const std::string& others);
+
+  // After BindOwnPort: serves until StopServing(); false when serving failed.
+  bool ServeUntilStopped();
+  // Makes ServeUntilStopped() return (or return at once when it has not
+  // begun) and waits until it has.
+  void StopServing();
 
   // From a request handler: false once the client of the request being
   // handled on this thread has closed its connection (or reset it).
@@ -34,6 +48,9 @@ class BoundedHttpServer : public httplib::Server {
 
  private:
   bool process_and_close_socket(socket_t sock) override;
+
+  std::atomic<bool> serving_{false};
+  std::atomic<bool> stopping_{false};
 };
 
 }  // namespace multitone::server

@@ -1,16 +1,13 @@
 #include "server/line_page.h"
 
-#include <sys/socket.h>
 
 #include <httplib.h>
 
-#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <ctime>
 #include <mutex>
 #include <stdexcept>
-#include <thread>
 
 #include "output/json_text.h"
 #include "server/access_rules.h"
@@ -71,8 +68,6 @@ struct LinePage::Impl {
   std::string summary_json;
   std::chrono::steady_clock::time_point summary_time;
   BoundedHttpServer http;
-  std::atomic<bool> serving{false};
-  std::atomic<bool> stopping{false};
 };
 
 template <typename Read>
@@ -193,38 +188,15 @@ LinePage::LinePage(LinePageConfig config) : impl_(std::make_unique<Impl>(std::mo
 LinePage::~LinePage() { Shutdown(); }
 
 int LinePage::Bind() {
-  const ListenAddress& listen = impl_->config.listen;
-  impl_->http.set_socket_options([](int socket) {
-    const int yes = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  int port = listen.port;
-  if (port == 0) {
-    port = impl_->http.bind_to_any_port(listen.host);
-  } else if (!impl_->http.bind_to_port(listen.host, port)) {
-    port = -1;
-  }
-  if (port <= 0) {
-    throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port) +
-                             " (is another program using it?)");
-  }
-  impl_->http.WidenBacklog();
-  return port;
+  return impl_->http.BindOwnPort(impl_->config.listen, "another program");
 }
 
 bool LinePage::Serve() {
-  impl_->serving = true;
-  const bool served = impl_->stopping || impl_->http.listen_after_bind();
-  impl_->serving = false;
-  return served;
+  return impl_->http.ServeUntilStopped();
 }
 
 void LinePage::Shutdown() {
-  if (impl_->stopping.exchange(true)) return;
-  while (impl_->serving) {
-    impl_->http.stop();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  impl_->http.StopServing();
 }
 
 }  // namespace multitone::server

@@ -1,6 +1,5 @@
 #include "server/station_server.h"
 
-#include <sys/socket.h>
 
 #include <httplib.h>
 
@@ -10,7 +9,6 @@
 #include <charconv>
 #include <ostream>
 #include <stdexcept>
-#include <thread>
 
 #include "server/access_rules.h"
 #include "server/bounded_http_server.h"
@@ -113,7 +111,6 @@ struct StationServer::Impl {
   StationRunner runner;
   StreamSlots streams{kMaxStreams};
   BoundedHttpServer http;
-  std::atomic<bool> serving{false};
   std::atomic<bool> stopping{false};
 };
 
@@ -413,44 +410,18 @@ StationServer::StationServer(ServerConfig config, StationSetup setup, std::uniqu
 StationServer::~StationServer() { Shutdown(); }
 
 int StationServer::Bind() {
-  const ListenAddress& listen = impl_->config.listen;
-  // The station owns its port: SO_REUSEADDR only (a restart finds its port
-  // free at once), never SO_REUSEPORT, with which a second station on the
-  // same address would share it and take every other request.
-  impl_->http.set_socket_options([](int socket) {
-    const int yes = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  int port = listen.port;
-  if (port == 0) {
-    port = impl_->http.bind_to_any_port(listen.host);
-  } else if (!impl_->http.bind_to_port(listen.host, port)) {
-    port = -1;
-  }
-  if (port <= 0) {
-    throw std::runtime_error("cannot listen on " + listen.host + ":" + std::to_string(listen.port) +
-                             " (is another station or program using it?)");
-  }
-  impl_->http.WidenBacklog();
-  return port;
+  return impl_->http.BindOwnPort(impl_->config.listen, "another station or program");
 }
 
 bool StationServer::Serve() {
-  impl_->serving = true;
-  const bool served = impl_->stopping || impl_->http.listen_after_bind();
-  impl_->serving = false;
-  return served;
+  return impl_->http.ServeUntilStopped();
 }
 
 void StationServer::Shutdown() {
   if (impl_->stopping.exchange(true)) return;
   impl_->runner.Finish();
   impl_->events.Close();
-  // stop() only acts once the server runs: repeat it until Serve() returns.
-  while (impl_->serving) {
-    impl_->http.stop();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  impl_->http.StopServing();
 }
 
 }  // namespace multitone::server
