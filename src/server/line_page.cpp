@@ -14,6 +14,7 @@
 #include "server/bounded_http_server.h"
 #include "server/line_assets.h"
 #include "server/line_json.h"
+#include "server/page_guard.h"
 #include "server/station_assets.h"
 #include "store/read_only_store.h"
 
@@ -29,20 +30,6 @@ constexpr std::size_t kWorkers = 16;
 constexpr std::chrono::seconds kSummaryFresh(5);
 // The longest name of a station, figure or channel asked for.
 constexpr std::size_t kLongestName = 256;
-
-constexpr const char* kPagePolicy =
-    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
-    "connect-src 'self'; form-action 'none'; frame-ancestors 'none'; base-uri 'none'";
-constexpr const char* kDrawingPolicy = "default-src 'none'; style-src 'unsafe-inline'";
-
-void SendJson(httplib::Response& res, int status, const json& body) {
-  res.status = status;
-  res.set_content(JsonText(body), "application/json");
-}
-
-void SendError(httplib::Response& res, int status, const std::string& message) {
-  SendJson(res, status, {{"error", message}});
-}
 
 void SendAsset(httplib::Response& res, std::string_view asset, const char* type) {
   res.set_content(asset.data(), asset.size(), type);
@@ -86,16 +73,7 @@ bool LinePage::Impl::WithStore(httplib::Response& res, Read read) {
 void LinePage::Impl::Route() {
   http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   http.set_payload_max_length(kMaxBodyBytes);
-  http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    if (req.path.rfind("/api/", 0) != 0) return httplib::Server::HandlerResponse::Unhandled;
-    const int status = ApiAccessStatus(config.token, req.get_header_value("Authorization"),
-                                       req.get_header_value("Cookie"), req.get_header_value("Host"));
-    if (status == 200) return httplib::Server::HandlerResponse::Unhandled;
-    SendError(res, status,
-              status == 401 ? "this line page needs its token: Authorization: Bearer TOKEN, or open /?token=TOKEN"
-                            : "the Host header names no loopback host");
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  GuardPages(http, config.token, "this line page");
   http.set_error_handler(httplib::Server::HandlerWithResponse(
       [](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
@@ -103,30 +81,9 @@ void LinePage::Impl::Route() {
         SendError(res, res.status, res.status == 404 ? "no such resource" : "request refused");
         return httplib::Server::HandlerResponse::Handled;
       }));
-  http.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
-    if (!res.has_header("Content-Security-Policy")) res.set_header("Content-Security-Policy", kPagePolicy);
-    res.set_header("X-Content-Type-Options", "nosniff");
-    res.set_header("Referrer-Policy", "no-referrer");
-    if (!res.has_header("Cache-Control")) res.set_header("Cache-Control", "no-store");
-  });
 
   http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
-    if (req.has_param("token")) {
-      const std::string token = req.get_param_value("token");
-      if (!IsAcceptableToken(token)) {
-        res.status = 400;
-        res.set_content("not a token", "text/plain");
-        return;
-      }
-      if (!IsStationToken(config.token, token)) {
-        res.status = 401;
-        res.set_content("not this line page's token", "text/plain");
-        return;
-      }
-      res.set_header("Set-Cookie", TokenCookieHeader(token));
-      res.set_redirect("/", 303);
-      return;
-    }
+    if (TakeTokenFromAddress(req, res, config.token, "this line page's")) return;
     SendAsset(res, kLineHtml, "text/html; charset=utf-8");
   });
   http.Get("/line.js", [](const httplib::Request&, httplib::Response& res) {

@@ -13,6 +13,7 @@
 #include "server/access_rules.h"
 #include "server/bounded_http_server.h"
 #include "server/event_hub.h"
+#include "server/page_guard.h"
 #include "output/json_text.h"
 #include "server/result_cache.h"
 #include "server/station_assets.h"
@@ -47,23 +48,6 @@ constexpr std::size_t kKeptEvents = 256;
 std::uint64_t StartingEventId() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()) * 1000;
-}
-
-// Who may load what: only this server's own script, style and pictures, no
-// frames, no inline script (a serial that got into the markup could not run).
-constexpr const char* kPagePolicy =
-    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
-    "connect-src 'self'; form-action 'none'; frame-ancestors 'none'; base-uri 'none'";
-// The response drawing styles its own elements.
-constexpr const char* kDrawingPolicy = "default-src 'none'; style-src 'unsafe-inline'";
-
-void SendJson(httplib::Response& res, int status, const json& body) {
-  res.status = status;
-  res.set_content(JsonText(body), "application/json");
-}
-
-void SendError(httplib::Response& res, int status, const std::string& message) {
-  SendJson(res, status, {{"error", message}});
 }
 
 std::string ProductText(const StationSetup& setup) {
@@ -118,16 +102,7 @@ void StationServer::Impl::Route() {
   http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   http.set_payload_max_length(kMaxBodyBytes);
 
-  http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    if (req.path.rfind("/api/", 0) != 0) return httplib::Server::HandlerResponse::Unhandled;
-    const int status = ApiAccessStatus(config.token, req.get_header_value("Authorization"),
-                                       req.get_header_value("Cookie"), req.get_header_value("Host"));
-    if (status == 200) return httplib::Server::HandlerResponse::Unhandled;
-    SendError(res, status,
-              status == 401 ? "this station needs its token: Authorization: Bearer TOKEN, or open /?token=TOKEN"
-                            : "the Host header names no loopback host");
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  GuardPages(http, config.token, "this station");
   http.set_error_handler(httplib::Server::HandlerWithResponse(
       [](const httplib::Request& req, httplib::Response& res) {
     if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
@@ -140,32 +115,9 @@ void StationServer::Impl::Route() {
     }
     return httplib::Server::HandlerResponse::Handled;
   }));
-  http.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
-    if (!res.has_header("Content-Security-Policy")) res.set_header("Content-Security-Policy", kPagePolicy);
-    res.set_header("X-Content-Type-Options", "nosniff");
-    res.set_header("Referrer-Policy", "no-referrer");
-    if (!res.has_header("Cache-Control")) res.set_header("Cache-Control", "no-store");
-  });
 
   http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
-    if (req.has_param("token")) {
-      // The token goes into a cookie and out of the address bar.
-      const std::string token = req.get_param_value("token");
-      if (!IsAcceptableToken(token)) {
-        res.status = 400;
-        res.set_content("not a token", "text/plain");
-        return;
-      }
-      // A wrong token changes nothing: the cookie the page has stays.
-      if (!IsStationToken(config.token, token)) {
-        res.status = 401;
-        res.set_content("not this station's token", "text/plain");
-        return;
-      }
-      res.set_header("Set-Cookie", TokenCookieHeader(token));
-      res.set_redirect("/", 303);
-      return;
-    }
+    if (TakeTokenFromAddress(req, res, config.token, "this station's")) return;
     res.set_content(page, "text/html; charset=utf-8");
   });
   http.Get("/station.js", [](const httplib::Request&, httplib::Response& res) {
