@@ -2,19 +2,15 @@
 
 #include <cmath>
 #include <set>
-#include <sstream>
 
 #include "run/run_results.h"
 #include "verdict/limits.h"
+#include "verdict/limits_file_reading.h"
 
 namespace multitone {
 namespace {
 
-[[noreturn]] void Fail(const std::string& file, const toml::source_region& where, const std::string& what) {
-  std::ostringstream line;
-  line << file << ':' << where.begin.line << ':' << where.begin.column << ": " << what;
-  throw LimitsError(line.str());
-}
+using limits_file::Fail;
 
 // Every chart a station draws.
 const std::set<std::string>& ChartNames() {

@@ -2,31 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 
 #include "verdict/limits.h"
+#include "verdict/limits_file_reading.h"
 
 namespace multitone {
 namespace {
 
-[[noreturn]] void Fail(const std::string& file, const toml::source_region& where, const std::string& what) {
-  std::ostringstream line;
-  line << file << ':' << where.begin.line << ':' << where.begin.column << ": " << what;
-  throw LimitsError(line.str());
-}
-
-const toml::table& Table(const std::string& file, const std::string& name, const toml::node& node) {
-  if (const auto* table = node.as_table()) return *table;
-  Fail(file, node.source(), name + " must be a table ([" + name + "])");
-}
-
-double Number(const std::string& file, const std::string& name, const toml::node& node) {
-  if (const auto value = node.value<double>(); value && (node.is_floating_point() || node.is_integer())) {
-    if (!std::isfinite(*value)) Fail(file, node.source(), name + " must be a finite number");
-    return *value;
-  }
-  Fail(file, node.source(), name + " must be a number");
-}
+using limits_file::Fail;
+using limits_file::Number;
+using limits_file::Table;
 
 double Tolerance(const std::string& file, const std::string& name, const toml::node& node) {
   const double value = Number(file, name, node);

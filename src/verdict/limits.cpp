@@ -16,37 +16,17 @@
 
 #include "verdict/control_section.h"
 #include "verdict/golden_section.h"
+#include "verdict/limits_file_reading.h"
 #include "verdict/serial_pattern.h"
 #include "verdict/sha256.h"
 
 namespace multitone {
 namespace {
 
-// "FILE:LINE:COL: what" at a place in the file.
-[[noreturn]] void Fail(const std::string& file, const toml::source_region& where,
-                       const std::string& what) {
-  std::ostringstream line;
-  line << file << ':' << where.begin.line << ':' << where.begin.column << ": " << what;
-  throw LimitsError(line.str());
-}
-
-double Number(const std::string& file, const std::string& name, const toml::node& node) {
-  if (const auto value = node.value<double>(); value && (node.is_floating_point() || node.is_integer())) {
-    if (!std::isfinite(*value)) Fail(file, node.source(), name + " must be a finite number");
-    return *value;
-  }
-  Fail(file, node.source(), name + " must be a number");
-}
-
-std::string Text(const std::string& file, const std::string& name, const toml::node& node) {
-  if (const auto* text = node.as_string()) return text->get();
-  Fail(file, node.source(), name + " must be a text in quotes");
-}
-
-const toml::table& Table(const std::string& file, const std::string& name, const toml::node& node) {
-  if (const auto* table = node.as_table()) return *table;
-  Fail(file, node.source(), name + " must be a table ([" + name + "])");
-}
+using limits_file::Fail;
+using limits_file::Number;
+using limits_file::Table;
+using limits_file::Text;
 
 // min, max and marginal of one table, over `base` (a channel's override
 // keeps what it does not give).
