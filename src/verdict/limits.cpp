@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -176,10 +177,18 @@ LimitsSource LoadLimits(const std::string& file) {
   }
   std::ifstream in(file, std::ios::binary);
   if (!in) throw refuse(std::string("cannot read the limits file: ") + std::strerror(errno));
-  std::string content(kLargestLimitsFile + 1, '\0');
-  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  // Read in pieces, as far as one byte past the largest allowed (the file may
+  // have grown since stat): a buffer of the largest size would cost every
+  // run a megabyte of memory to clear.
+  std::string content;
+  content.reserve(static_cast<std::size_t>(status.st_size) + 1);
+  std::array<char, 16 * 1024> piece;
+  while (content.size() <= kLargestLimitsFile) {
+    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    if (in.gcount() <= 0) break;
+    content.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) throw refuse(std::string("cannot read the limits file: ") + std::strerror(errno));
-  content.resize(static_cast<std::size_t>(in.gcount()));
   if (content.size() > kLargestLimitsFile) throw refuse("is larger than 1 MiB: not a limits file");
   LimitsSource source;
   source.file = file;
