@@ -1,5 +1,8 @@
 #include "link/reply_reader.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/run_error.h"
 #include "link/block_decoder.h"
 
@@ -16,31 +19,46 @@ std::string NameOf(char terminator) { return terminator == '\n' ? "a line feed" 
 
 }  // namespace
 
+// What one Receive may fill at least: a whole block of a 16K FFT. The room
+// is never zeroed, so the pages a reply does not reach are never touched.
+constexpr std::size_t kMinimumRoom = 64 * 1024;
+
+void ReplyReader::MakeRoom(std::size_t count) {
+  const std::size_t unread = Buffered();
+  const std::size_t wanted = std::max(count, unread + kMinimumRoom);
+  if (capacity_ - start_ >= wanted) return;
+  if (capacity_ >= wanted) {
+    std::memmove(bytes_.get(), bytes_.get() + start_, unread);
+  } else {
+    const std::size_t capacity = std::max(wanted, 2 * capacity_);
+    std::unique_ptr<char[]> bytes(new char[capacity]);
+    if (unread > 0) std::memcpy(bytes.get(), bytes_.get() + start_, unread);
+    bytes_ = std::move(bytes);
+    capacity_ = capacity;
+  }
+  start_ = 0;
+  end_ = unread;
+}
+
 template <typename Progress>
 void ReplyReader::Require(std::size_t count, Deadline deadline, const std::string& what,
                           Progress progress) {
   while (Buffered() < count) {
-    if (start_ > 0 && start_ >= buffer_.size() / 2) {
-      buffer_.erase(0, start_);
-      start_ = 0;
-    }
+    MakeRoom(count);
     std::size_t received = 0;
     try {
-      received = stream_.Receive(chunk_, deadline);
+      received = stream_.Receive(std::span<char>(bytes_.get() + end_, capacity_ - end_), deadline);
     } catch (const RunError& error) {
       const std::string so_far = progress();
       Fail(what, so_far.empty() ? error.Description() : so_far + ": " + error.Description());
     }
-    buffer_.append(chunk_.data(), received);
+    end_ += received;
   }
 }
 
 void ReplyReader::Consume(std::size_t count) {
   start_ += count;
-  if (start_ == buffer_.size()) {
-    buffer_.clear();
-    start_ = 0;
-  }
+  if (start_ == end_) start_ = end_ = 0;
 }
 
 std::string ReplyReader::ReadLine(Deadline deadline, const std::string& what) {
@@ -51,10 +69,10 @@ std::string ReplyReader::ReadLine(Deadline deadline, const std::string& what) {
     if (Buffered() >= 2 && At(0) == '#' && IsDigit(At(1))) {
       Fail(what, "expected a text reply, got a binary block " + SampleOf(Unread()));
     }
-    const std::size_t end = buffer_.find(terminator_, start_ + scanned);
-    if (end != std::string::npos && end - start_ <= kMaxReplyBytes) {
-      std::string line = buffer_.substr(start_, end - start_);
-      Consume(end - start_ + 1);
+    const std::size_t end = Unread().find(terminator_, scanned);
+    if (end != std::string_view::npos && end <= kMaxReplyBytes) {
+      std::string line(Unread().substr(0, end));
+      Consume(end + 1);
       return line;
     }
     if (Buffered() > kMaxReplyBytes) Fail(what, "reply longer than 1 MiB without " + NameOf(terminator_));
@@ -76,14 +94,12 @@ std::vector<float> ReplyReader::ReadBlock(Deadline deadline, const std::string& 
   }
   const std::size_t bytes = header->data_bytes;
   const std::size_t total = header->header_bytes + bytes + 1;
-  while (Buffered() < total) {
+  Require(total, deadline, what, [this, &header, bytes] {
     const std::size_t have = Buffered() - header->header_bytes;
-    Require(Buffered() + 1, deadline, what, [this, have, bytes] {
-      return have >= bytes ? "block of " + std::to_string(bytes) + " bytes not followed by " + NameOf(terminator_)
-                           : "block ended after " + std::to_string(have) + " of " +
-                                 std::to_string(bytes) + " bytes";
-    });
-  }
+    return have >= bytes ? "block of " + std::to_string(bytes) + " bytes not followed by " + NameOf(terminator_)
+                         : "block ended after " + std::to_string(have) + " of " + std::to_string(bytes) +
+                               " bytes";
+  });
   if (At(header->header_bytes + bytes) != terminator_) {
     Fail(what, "block of " + std::to_string(bytes) + " bytes not followed by " + NameOf(terminator_) + " (got " +
                    SampleOf(Unread().substr(header->header_bytes + bytes)) + ")");

@@ -4,6 +4,7 @@
 // shape that is not a well-formed reply fails with RunError 440 and a
 // sentence that says what was seen; nothing malformed passes as data.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,22 +34,27 @@ class ReplyReader {
   std::vector<float> ReadBlock(Deadline deadline, const std::string& what);
 
   // Unread bytes held (for tests).
-  std::size_t Buffered() const { return buffer_.size() - start_; }
+  std::size_t Buffered() const { return end_ - start_; }
 
  private:
   // Makes at least `count` unread bytes available; `progress()` describes,
   // only when the stream fails, what had arrived so far ("" for nothing).
   template <typename Progress>
   void Require(std::size_t count, Deadline deadline, const std::string& what, Progress progress);
+  // Room for `count` unread bytes, and at least kMinimumRoom free behind them.
+  void MakeRoom(std::size_t count);
   void Consume(std::size_t count);
-  char At(std::size_t offset) const { return buffer_[start_ + offset]; }
-  std::string_view Unread() const { return std::string_view(buffer_).substr(start_); }
+  char At(std::size_t offset) const { return bytes_[start_ + offset]; }
+  std::string_view Unread() const { return std::string_view(bytes_.get() + start_, Buffered()); }
 
   ByteStream& stream_;
   char terminator_;
-  std::string buffer_;     // bytes received; the unread ones start at start_
+  // The stream receives straight into bytes_, never zeroed, so a run touches
+  // only the memory its replies fill: [start_, end_) is received and unread.
+  std::unique_ptr<char[]> bytes_;
+  std::size_t capacity_ = 0;
   std::size_t start_ = 0;
-  std::vector<char> chunk_ = std::vector<char>(64 * 1024);  // what one Receive may fill
+  std::size_t end_ = 0;
 };
 
 }  // namespace multitone
