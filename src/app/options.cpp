@@ -104,8 +104,14 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       ->type_name("DIR");
   AddConfigOption(app, options.config);
   app.set_version_flag("--version", std::string("multitone ") + MULTITONE_VERSION);
-  app.footer("The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
-             sim::DeviceOptionsHelp());
+  // Made only when the help is shown: a run does not pay for it. CLI11 ends a
+  // footer made this way with a line feed of its own.
+  app.footer(std::function<std::string()>([] {
+    std::string footer = "The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
+                         sim::DeviceOptionsHelp();
+    if (!footer.empty() && footer.back() == '\n') footer.pop_back();
+    return footer;
+  }));
 
   try {
     app.parse(argc, argv);
