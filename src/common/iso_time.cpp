@@ -15,7 +15,8 @@ std::string IsoTimeUtc(std::chrono::system_clock::time_point time) {
   }
   std::tm utc{};
   gmtime_r(&seconds, &utc);
-  char text[40];
+  // Room for any year an int holds, so the text is never cut.
+  char text[80];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", utc.tm_year + 1900,
                 utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
   return text;

@@ -24,7 +24,10 @@ StationChart ReadStationChart(Database& db, const ChartKey& key, std::size_t poi
   StationChart out;
   std::string newest_limits;
   bool newest_has_limits = false;
-  std::vector<SqlValue> params = chart;
+  // Room for every parameter of the three queries from the start.
+  std::vector<SqlValue> params;
+  params.reserve(chart.size() + 2);
+  params.assign(chart.begin(), chart.end());
   params.push_back(Whole(points));
   db.Query("SELECT r.run_id, " + TimeText(e, "r.started_at") + ", m.value, m.unit, m.low, m.high, r.limits_sha256" +
                kChartValues + " ORDER BY r.started_at DESC, r.run_id DESC LIMIT $5",
@@ -49,7 +52,7 @@ StationChart ReadStationChart(Database& db, const ChartKey& key, std::size_t poi
                "r.limits_sha256 IS DISTINCT FROM $2",
            {key.station, newest_has_limits ? SqlValue{newest_limits} : SqlValue{}},
            [&](const SqlRow& row) { stretch_after = row.Text(0); });
-  params = chart;
+  params.assign(chart.begin(), chart.end());
   params.push_back(Whole(baseline));
   std::string after;
   if (!stretch_after.empty()) {

@@ -34,8 +34,10 @@ class RecordingStation {
     setup.simulated = true;
     setup.station = "line-3";
     setup.limits = LoadLimits(std::string(TESTS_SOURCE_DIR) + "/server/station_limits.toml");
+    server::ServerConfig config;
+    config.listen = {"127.0.0.1", 0};
     server_ = std::make_unique<server::StationServer>(
-        server::ServerConfig{{"127.0.0.1", 0}, "", "", {}}, std::move(setup),
+        std::move(config), std::move(setup),
         std::make_unique<KeptRecordsHistory>(std::make_unique<server::MemoryRunHistory>(), recording, folder,
                                              options),
         log_);

@@ -58,7 +58,10 @@ std::string Quoted(const std::string& text) {
 
 std::string Multitone(const std::vector<std::string>& args) {
   std::string command = Quoted(MULTITONE_BINARY);
-  for (const std::string& arg : args) command += " " + Quoted(arg);
+  for (const std::string& arg : args) {
+    command += ' ';
+    command += Quoted(arg);
+  }
   return command;
 }
 

@@ -55,8 +55,9 @@ TEST(UnitVerdict, UsageThatCouldPassAUnitWithoutMeasuringItIsRefused) {
       {"--analyzer", "sim", "--serial", std::string(65, 'A')},
       {"--analyzer", "sim", "--serial", "SN\x01"},
   };
-  for (std::vector<std::string> args : cases) {
-    args.insert(args.begin(), MULTITONE_BINARY);
+  for (const std::vector<std::string>& given : cases) {
+    std::vector<std::string> args{MULTITONE_BINARY};
+    args.insert(args.end(), given.begin(), given.end());
     const ProgramResult result = RunProgram(args);
     EXPECT_EQ(result.exit_code, 2) << args[1] << " " << args[2];
     EXPECT_EQ(result.out, "") << args[1];

@@ -314,7 +314,8 @@ class SlowCrowd {
     return fd;
   }
   void Run() {
-    const std::string request = "GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + std::string(4000, 'a');
+    std::string request = "GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+    request.append(4000, 'a');
     while (!stop_) {
       for (auto& client : clients_) {
         pollfd watched{client.fd, POLLIN, 0};
