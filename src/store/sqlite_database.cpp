@@ -31,9 +31,40 @@ class SqliteRow : public SqlRow {
   sqlite3_stmt* statement_;
 };
 
+// The store's statements number their parameters $1, $2, ... as PostgreSQL
+// does. To SQLite "$1" is a name, found by a search through every name
+// before it, when the statement is read and again when a value is bound: a
+// run's measurements, hundreds of parameters in one statement, cost
+// milliseconds so. "?1" is SQLite's own numbered parameter. Quoted text and
+// comments are left as they stand.
+std::string WithNumberedParameters(const std::string& sql) {
+  std::string out = sql;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const char c = out[i];
+    const char next = i + 1 < out.size() ? out[i + 1] : '\0';
+    if (c == '\'' || c == '"') {
+      const std::size_t end = out.find(c, i + 1);  // '' inside text closes and opens again
+      if (end == std::string::npos) break;
+      i = end;
+    } else if (c == '-' && next == '-') {
+      const std::size_t end = out.find('\n', i);
+      if (end == std::string::npos) break;
+      i = end;
+    } else if (c == '/' && next == '*') {
+      const std::size_t end = out.find("*/", i + 2);
+      if (end == std::string::npos) break;
+      i = end + 1;
+    } else if (c == '$' && next >= '0' && next <= '9') {
+      out[i] = '?';
+    }
+  }
+  return out;
+}
+
 class Statement {
  public:
-  Statement(sqlite3* db, const std::string& sql) {
+  Statement(sqlite3* db, const std::string& written) {
+    const std::string sql = WithNumberedParameters(written);
     if (Sqlite().prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) !=
         SQLITE_OK) {
       throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db));
@@ -128,11 +159,12 @@ class SqliteDatabase : public Database {
     }
   }
 
-  // Parameter $k, wherever it stands in the statement.
+  // Parameter $k (?k to SQLite), wherever it stands in the statement.
   void Bind(sqlite3_stmt* statement, std::size_t number, const SqlValue& value) {
-    const std::string name = "$" + std::to_string(number);
-    const int index = Sqlite().bind_parameter_index(statement, name.c_str());
-    if (index == 0) throw StoreError("SQLite: the statement has no parameter " + name);
+    if (number > static_cast<std::size_t>(Sqlite().bind_parameter_count(statement))) {
+      throw StoreError("SQLite: the statement has no parameter $" + std::to_string(number));
+    }
+    const int index = static_cast<int>(number);
     const int status = std::visit(
         [&](const auto& v) {
           using T = std::decay_t<decltype(v)>;

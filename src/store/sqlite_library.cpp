@@ -28,7 +28,7 @@ SqliteFunctions Load() {
   bind(functions.bind_double, "sqlite3_bind_double");
   bind(functions.bind_int64, "sqlite3_bind_int64");
   bind(functions.bind_null, "sqlite3_bind_null");
-  bind(functions.bind_parameter_index, "sqlite3_bind_parameter_index");
+  bind(functions.bind_parameter_count, "sqlite3_bind_parameter_count");
   bind(functions.bind_text, "sqlite3_bind_text");
   bind(functions.busy_timeout, "sqlite3_busy_timeout");
   bind(functions.close, "sqlite3_close");

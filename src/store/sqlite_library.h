@@ -11,7 +11,7 @@ struct SqliteFunctions {
   decltype(&::sqlite3_bind_double) bind_double;
   decltype(&::sqlite3_bind_int64) bind_int64;
   decltype(&::sqlite3_bind_null) bind_null;
-  decltype(&::sqlite3_bind_parameter_index) bind_parameter_index;
+  decltype(&::sqlite3_bind_parameter_count) bind_parameter_count;
   decltype(&::sqlite3_bind_text) bind_text;
   decltype(&::sqlite3_busy_timeout) busy_timeout;
   decltype(&::sqlite3_close) close;

@@ -17,6 +17,7 @@
 #include "store/results_store.h"
 #include "store/results_url.h"
 #include "store/schema.h"
+#include "store/sqlite_database.h"
 #include "store/store_fixture.h"
 #include "support/synthetic_runs.h"
 
@@ -216,6 +217,24 @@ TEST(SqliteFile, IsInWriteAheadLogMode) {
   sqlite3_finalize(statement);
   sqlite3_close(db);
   for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + end);
+}
+
+// SQLite is handed ?N for the store's $N; text and comments keep theirs.
+TEST(SqliteFile, ParametersAreNumberedOutsideTextAndComments) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("multitone-params-" + std::to_string(::getpid()) + ".db");
+  {
+    const auto db = OpenSqlite(path.string(), true);
+    std::vector<std::string> row;
+    db->Query("SELECT 'it''s $1', $2 -- not $3, it's a comment\n, $1 /* nor '$4' */ + 1",
+              {std::int64_t{41}, std::string("two")}, [&](const SqlRow& r) {
+                row = {r.Text(0), r.Text(1), std::to_string(r.Int(2))};
+              });
+    EXPECT_THAT(row, ::testing::ElementsAre("it's $1", "two", "42"));
+    EXPECT_THAT([&] { db->Query("SELECT $1", {std::int64_t{1}, std::int64_t{2}}, [](const SqlRow&) {}); },
+                ::testing::ThrowsMessage<StoreError>(::testing::HasSubstr("no parameter $2")));
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace
