@@ -14,6 +14,7 @@
 #include <random>
 #include <tuple>
 
+#include "store/golden_runs.h"
 #include "store/results_store.h"
 #include "store/results_url.h"
 #include "store/schema.h"
@@ -182,6 +183,69 @@ TEST_P(EnginesTest, FirstLayoutIsBroughtUpToDate) {
                            "('runs_station', 'measurements_run_figures') ORDER BY indexname",
                      {}, [&](const SqlRow& row) { indexes.push_back(row.Text(0)); });
     EXPECT_EQ(indexes, (std::vector<std::string>{"measurements_run_figures", "runs_station"}));
+  }
+}
+
+// What the golden-unit check reads, on either engine: the station's newest
+// golden run, the production runs since, and a unit's means over its newest
+// completed runs.
+TEST_P(EnginesTest, GoldenHistoryAndAUnitsMeans) {
+  std::mt19937_64 random(13);
+  const auto made = [&](const std::string& id, const std::string& serial, long second, const std::string& purpose,
+                        const std::string& station = "station-1") {
+    StoredRun run = SyntheticRun(id, serial, second, random, station);
+    run.purpose = purpose;
+    return run;
+  };
+  const std::vector<StoredRun> runs = {
+      made("p1", "SN-1", 0, "production"),         made("g-old", "GOLD-1", 5, "golden"),
+      made("g1", "GOLD-1", 10, "golden"),          made("p2", "SN-2", 20, "production"),
+      made("p3", "SN-3", 30, "production"),        made("s1", "SN-4", 35, "study"),
+      made("q1", "SN-5", 25, "production", "station-2"), made("g2", "GOLD-1", 40, "golden", "station-2"),
+  };
+  {
+    ResultsStore store = ResultsStore::Open(Url());
+    for (const StoredRun& run : runs) store.Put(run);
+  }
+  ResultsStore store = ResultsStore::Open(Url());
+  const auto latest = LatestGoldenRun(store.db(), "station-1");
+  ASSERT_TRUE(latest.has_value());
+  EXPECT_EQ(latest->run_id, "g1");
+  EXPECT_EQ(latest->serial, "GOLD-1");
+  EXPECT_EQ(latest->started_at, IsoTime(10));
+  EXPECT_EQ(nlohmann::json::parse(latest->result_json), nlohmann::json::parse(runs[2].result_json));
+  EXPECT_EQ(ProductionRunsAfter(store.db(), "station-1", latest->started_at), 2);
+  EXPECT_EQ(ProductionRunsAfter(store.db(), "station-1", ""), 3);
+  EXPECT_FALSE(LatestGoldenRun(store.db(), "station-3").has_value());
+
+  const GoldenHistory history = ReadGoldenHistory(RunStorage{Url(), Spool()}, "station-1");
+  EXPECT_EQ(history.problem, "");
+  ASSERT_TRUE(history.latest.has_value());
+  EXPECT_EQ(history.latest->run_id, "g1");
+  EXPECT_EQ(history.production_since, 2);
+
+  // GOLD-1 on station-1: the newest two of its runs there are g1 and g-old;
+  // on every station, g2 and g1.
+  for (const auto& [station, ids] : std::vector<std::pair<std::string, std::vector<std::size_t>>>{
+           {"station-1", {2, 1}}, {"", {7, 2}}}) {
+    const SerialFigures figures = SerialFigureMeans(store.db(), "GOLD-1", station, 2);
+    EXPECT_EQ(figures.runs, 2) << station;
+    EXPECT_EQ(figures.newest, runs[ids[0]].started_at) << station;
+    ASSERT_FALSE(figures.means.empty());
+    for (const FigureMean& mean : figures.means) {
+      double sum = 0;
+      std::int64_t count = 0;
+      for (const std::size_t i : ids) {
+        for (const StoredMeasurement& m : runs[i].measurements) {
+          if (m.figure == mean.figure && m.channel == mean.channel && m.tone == mean.tone && m.value) {
+            sum += *m.value;
+            ++count;
+          }
+        }
+      }
+      EXPECT_EQ(mean.values, count) << mean.figure << " " << mean.channel << " " << mean.tone;
+      EXPECT_NEAR(mean.mean, sum / static_cast<double>(count), 1e-9 * std::abs(sum)) << mean.figure;
+    }
   }
 }
 
