@@ -212,7 +212,7 @@ void StationChartData(benchmark::State& state, ChartKey key) {
   const auto db = OpenStoreReadOnly(TheLine().url);
   std::size_t points = 0;
   for (auto _ : state) {
-    const StationChart chart = ReadStationChart(*db, key, server::kChartPoints, server::kChartBaseline);
+    const StationChart chart = ReadStationChart(*db, key, server::kChartPoints);
     points = chart.points.size();
     benchmark::DoNotOptimize(server::ChartJson(key, chart));
   }

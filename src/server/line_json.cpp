@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "line/capability.h"
+#include "line/chart_series.h"
 #include "line/control_chart.h"
 #include "store/histogram_range.h"
 
@@ -89,14 +90,21 @@ json LineJson(const LineSummary& summary, const LinePeriods& periods) {
 }
 
 json ChartJson(const ChartKey& key, const StationChart& chart) {
+  // The limits the station judges by: stated in the newest limits file, else
+  // drawn from its whole baseline. Before the baseline is complete, those of
+  // the newest alarm shown (raised under an earlier file), if any.
   std::optional<ChartLimits> limits;
   std::string limits_from = "none";
-  if (!chart.alarms.empty()) {
+  const auto stated =
+      chart.control.stated.find(ChartName(ChartSeries{key.station, key.figure, key.channel, key.tone, {}}));
+  if (stated != chart.control.stated.end()) {
+    limits = ChartLimits{stated->second.centre, stated->second.sigma};
+    limits_from = "stated";
+  } else if (chart.baseline.size() >= chart.control.baseline && (limits = BaselineLimits(chart.baseline))) {
+    limits_from = "baseline";
+  } else if (!chart.alarms.empty()) {
     limits = ChartLimits{chart.alarms.back().centre, chart.alarms.back().sigma};
     limits_from = "alarm";
-  } else if (chart.baseline.size() >= 2) {
-    limits = BaselineLimits(chart.baseline);
-    if (limits) limits_from = "baseline";
   }
   json points = json::array();
   std::vector<double> values;
@@ -123,6 +131,7 @@ json ChartJson(const ChartKey& key, const StationChart& chart) {
           {"centre", limits ? json(limits->centre) : json(nullptr)},
           {"sigma", limits ? json(limits->sigma) : json(nullptr)},
           {"limits_from", limits_from},
+          {"baseline_runs", chart.control.baseline},
           {"points", points},
           {"alarms", alarms},
           {"axis", AxisJson(RangeOf(values, low, high))}};

@@ -11,15 +11,14 @@
 
 namespace multitone::server {
 
-// Chart values read per station chart, and baseline values (as the
-// station's own alarms take them).
+// Chart values read per station chart.
 inline constexpr std::size_t kChartPoints = 500;
-inline constexpr std::size_t kChartBaseline = 20;
 
 nlohmann::json LineJson(const LineSummary& summary, const LinePeriods& periods);
 
-// The chart's centre and sigma: those of its newest alarm shown (what the
-// station judged by), else drawn from its baseline.
+// The chart's centre and sigma, those the station judges by: stated in the
+// newest limits file, else drawn from its complete baseline, else (before
+// the baseline is complete) those of the newest alarm shown.
 nlohmann::json ChartJson(const ChartKey& key, const StationChart& chart);
 
 }  // namespace multitone::server

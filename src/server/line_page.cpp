@@ -133,7 +133,7 @@ void LinePage::Impl::GetChart(const httplib::Request& req, httplib::Response& re
   }
   std::lock_guard lock(store_mutex);
   StationChart chart;
-  if (!WithStore(res, [&](Database& store) { chart = ReadStationChart(store, key, kChartPoints, kChartBaseline); })) {
+  if (!WithStore(res, [&](Database& store) { chart = ReadStationChart(store, key, kChartPoints); })) {
     return;
   }
   if (chart.points.empty()) return SendError(res, 404, "no production values of this chart on " + key.station);

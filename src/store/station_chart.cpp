@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/dialect.h"
+#include "verdict/limits.h"
 
 namespace multitone {
 namespace {
@@ -16,9 +17,22 @@ constexpr const char* kChartValues =
 
 SqlValue Whole(std::size_t n) { return SqlValue{static_cast<std::int64_t>(n)}; }
 
+// The [control] settings of a stored limits file. One this program can no
+// longer read (an older syntax) leaves the defaults.
+ControlSettings StoredControl(Database& db, const std::string& sha256) {
+  std::string content;
+  db.Query("SELECT content FROM limit_sets WHERE sha256 = $1", {sha256},
+           [&](const SqlRow& row) { content = row.Text(0); });
+  try {
+    return ParseLimits(content, "the stored limits " + sha256).control;
+  } catch (const LimitsError&) {
+    return {};
+  }
+}
+
 }  // namespace
 
-StationChart ReadStationChart(Database& db, const ChartKey& key, std::size_t points, std::size_t baseline) {
+StationChart ReadStationChart(Database& db, const ChartKey& key, std::size_t points) {
   const Engine e = db.engine();
   const std::vector<SqlValue> chart = {key.station, key.figure, key.channel, SqlValue{std::int64_t{key.tone}}};
   StationChart out;
@@ -43,6 +57,7 @@ StationChart ReadStationChart(Database& db, const ChartKey& key, std::size_t poi
            });
   if (out.points.empty()) return out;
   std::reverse(out.points.begin(), out.points.end());
+  if (newest_has_limits) out.control = StoredControl(db, newest_limits);
 
   // The newest limits file's stretch starts after the station's last run
   // judged against another one (or none).
@@ -53,7 +68,7 @@ StationChart ReadStationChart(Database& db, const ChartKey& key, std::size_t poi
            {key.station, newest_has_limits ? SqlValue{newest_limits} : SqlValue{}},
            [&](const SqlRow& row) { stretch_after = row.Text(0); });
   params.assign(chart.begin(), chart.end());
-  params.push_back(Whole(baseline));
+  params.push_back(Whole(out.control.baseline));
   std::string after;
   if (!stretch_after.empty()) {
     params.emplace_back(stretch_after);

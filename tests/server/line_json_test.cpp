@@ -17,6 +17,8 @@ StationChart Chart(std::vector<double> values, std::optional<double> low, std::o
   for (std::size_t i = 0; i < values.size(); ++i) {
     chart.points.push_back({"run-" + std::to_string(i), "2026-11-01T08:00:00.000Z", values[i]});
   }
+  // A baseline given is a complete one.
+  if (!baseline.empty()) chart.control.baseline = baseline.size();
   chart.baseline = std::move(baseline);
   return chart;
 }
@@ -57,22 +59,42 @@ TEST(LineJson, ChartAxisHoldsLimitsAndGoodUnitsNotTheDeadOne) {
   }
 }
 
-TEST(LineJson, ChartLimitsFromTheNewestAlarmElseTheBaseline) {
-  StationChart chart = Chart({1, 2, 3}, {}, {}, {1, 3, 1});
-  nlohmann::json out = ChartJson({"st-1", "noise", "left", 0}, chart);
-  EXPECT_EQ(out["limits_from"], "baseline");
-  EXPECT_NEAR(out["centre"].get<double>(), 5.0 / 3, 1e-12);
-  EXPECT_NEAR(out["sigma"].get<double>(), 2 / 1.128, 1e-12);
+// The control limits the station judges by: stated in the newest limits
+// file, else its complete baseline's, else the newest alarm's.
+TEST(LineJson, ChartLimitsAreTheStationsOwn) {
   StoredAlarm alarm;
   alarm.run_id = "run-2";
   alarm.centre = 1.5;
   alarm.sigma = 0.25;
-  chart.alarms = {alarm};
-  out = ChartJson({"st-1", "noise", "left", 0}, chart);
-  EXPECT_EQ(out["limits_from"], "alarm");
-  EXPECT_EQ(out["centre"], 1.5);
-  EXPECT_EQ(out["sigma"], 0.25);
-  EXPECT_EQ(ChartJson({"st-1", "noise", "left", 0}, Chart({1, 2}, {}, {}))["centre"], nullptr);
+  struct Case {
+    const char* what;
+    bool stated, complete_baseline, with_alarm;
+    const char* from;
+    double centre, sigma;
+  };
+  const Case cases[] = {
+      {"stated beats all", true, true, true, "stated", 1.75, 0.5},
+      {"complete baseline beats an alarm", false, true, true, "baseline", 5.0 / 3, 2 / 1.128},
+      {"complete baseline", false, true, false, "baseline", 5.0 / 3, 2 / 1.128},
+      {"baseline not complete: the alarm's", false, false, true, "alarm", 1.5, 0.25},
+      {"nothing yet", false, false, false, "none", 0, 0},
+  };
+  for (const Case& c : cases) {
+    StationChart chart = Chart({1, 2, 3}, {}, {}, {1, 3, 1});
+    if (!c.complete_baseline) chart.control.baseline = 4;
+    if (c.stated) chart.control.stated["left noise"] = {1.75, 0.5};
+    chart.control.stated["right noise"] = {9, 9};  // another chart's
+    if (c.with_alarm) chart.alarms = {alarm};
+    const nlohmann::json out = ChartJson({"st-1", "noise", "left", 0}, chart);
+    EXPECT_EQ(out["limits_from"], c.from) << c.what;
+    EXPECT_EQ(out["baseline_runs"], chart.control.baseline) << c.what;
+    if (std::string(c.from) == "none") {
+      EXPECT_EQ(out["centre"], nullptr) << c.what;
+      continue;
+    }
+    EXPECT_NEAR(out["centre"].get<double>(), c.centre, 1e-12) << c.what;
+    EXPECT_NEAR(out["sigma"].get<double>(), c.sigma, 1e-12) << c.what;
+  }
 }
 
 TEST(LineJson, SummaryCarriesCpkIntervalAndTheStationApart) {

@@ -37,7 +37,8 @@ StoredRun Run(const char* id, const char* serial, const char* station, const cha
   run.analyzer = "sim";
   run.program_version = "1";
   run.limits_sha256 = std::string(64, limits[0]);
-  run.limits_content = limits;
+  // Charts draw their limits from the first two runs of a limits file.
+  run.limits_content = std::string("# limits ") + limits + "\n[control]\nbaseline = 2\n";
   run.verdict = verdict;
   run.result_json = "{}";
   run.purpose = purpose;
@@ -165,7 +166,8 @@ TEST_P(LineSummaryTest, NumbersOfAHandCheckedLine) {
 TEST_P(LineSummaryTest, StationChartWithItsBaselineAndAlarms) {
   PutLine(Url());
   const auto db = OpenStoreReadOnly(Url());
-  const StationChart chart = ReadStationChart(*db, {"A", "total_level", "left", 0}, 3, 2);
+  const StationChart chart = ReadStationChart(*db, {"A", "total_level", "left", 0}, 3);
+  EXPECT_EQ(chart.control.baseline, 2u);  // the newest run's limits file's
   std::vector<std::string> runs;
   for (const auto& p : chart.points) runs.push_back(p.run_id);
   EXPECT_EQ(runs, (std::vector<std::string>{"a3", "a4", "a6"}));  // not the golden a5
@@ -179,10 +181,10 @@ TEST_P(LineSummaryTest, StationChartWithItsBaselineAndAlarms) {
   EXPECT_EQ(chart.alarms[0].run_id, "a4");
   EXPECT_EQ(chart.alarms[0].rule, "6 in a row trending");
 
-  const StationChart whole = ReadStationChart(*db, {"C", "total_level", "left", 0}, 10, 20);
+  const StationChart whole = ReadStationChart(*db, {"C", "total_level", "left", 0}, 10);
   EXPECT_EQ(whole.points.size(), 3u);  // c3 (the day before) too: a chart is not of one day
-  EXPECT_EQ(whole.baseline, (std::vector<double>{0.500, 0.790, 0.785}));
-  EXPECT_TRUE(ReadStationChart(*db, {"A", "noise", "left", 0}, 10, 20).points.empty());
+  EXPECT_EQ(whole.baseline, (std::vector<double>{0.500, 0.790}));
+  EXPECT_TRUE(ReadStationChart(*db, {"A", "noise", "left", 0}, 10).points.empty());
 }
 
 TEST_P(LineSummaryTest, MissingOrForeignStoreIsRefusedUntouched) {

@@ -280,7 +280,8 @@ function showControlChart(c) {
   const alarmCount = marked.filter(Boolean).length;
   $("chart-note").textContent = c.station + ", " + chartName(c.figure, c.channel, c.tone) + ": newest " + n +
       " production runs; " + (c.centre === null ? "no control limits yet" :
-      "control limits from " + (c.limits_from === "alarm" ? "the station's newest alarm" : "the baseline runs")) +
+      "control limits " + ({ stated: "stated in the limits file", alarm: "of the station's newest alarm" }[c.limits_from] ||
+        "from the first " + c.baseline_runs + " runs judged against the newest limits file")) +
       "; " + alarmCount + (alarmCount === 1 ? " run" : " runs") + " with alarms (red diamonds)" +
       (beyond ? "; " + beyond + (beyond === 1 ? " value" : " values") + " off the scale, drawn on its edge (orange triangles)" : "");
   draw("control", {
