@@ -92,7 +92,8 @@ json LineJson(const LineSummary& summary, const LinePeriods& periods) {
 json ChartJson(const ChartKey& key, const StationChart& chart) {
   // The limits the station judges by: stated in the newest limits file, else
   // drawn from its whole baseline. Before the baseline is complete, those of
-  // the newest alarm shown (raised under an earlier file), if any.
+  // the newest alarm shown, if any (it may have been raised under an earlier
+  // file).
   std::optional<ChartLimits> limits;
   std::string limits_from = "none";
   const auto stated =
