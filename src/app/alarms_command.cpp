@@ -24,6 +24,7 @@
 #include "station/unit_names.h"
 #include "store/kept_alarms.h"
 #include "store/results_store.h"
+#include "verdict/chart_name.h"
 
 namespace multitone {
 namespace {
@@ -31,8 +32,7 @@ namespace {
 constexpr const char* kName = "multitone alarms: ";
 
 std::string AlarmLine(const AlarmRow& a) {
-  std::string chart = a.channel.empty() ? a.figure : a.channel + " " + a.figure;
-  if (a.tone != 0) chart += " tone " + std::to_string(a.tone);
+  const std::string chart = ChartName(a.figure, a.channel, a.tone);
   std::string line = a.raised_at + "  " + a.station + "  " + chart + "  " + a.rule + "  run " + a.run_id +
                      "  value " + ShortNumber(a.value) + " (centre " + ShortNumber(a.centre) + ", sigma " +
                      ShortNumber(a.sigma) + ")  ";

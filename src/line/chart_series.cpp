@@ -24,10 +24,4 @@ std::vector<ChartSeries> ReadChartSeries(Database& db, const RunFilter& filter) 
   return series;
 }
 
-std::string ChartName(const ChartSeries& series) {
-  std::string name = series.channel.empty() ? series.figure : series.channel + " " + series.figure;
-  if (series.tone != 0) name += " tone " + std::to_string(series.tone);
-  return name;
-}
-
 }  // namespace multitone

@@ -29,7 +29,4 @@ struct ChartSeries {
 // Throws StoreError.
 std::vector<ChartSeries> ReadChartSeries(Database& db, const RunFilter& filter);
 
-// "left reference_level", "right response tone 3", "pitch_error".
-std::string ChartName(const ChartSeries& series);
-
 }  // namespace multitone

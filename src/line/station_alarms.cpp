@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "common/short_number.h"
+#include "verdict/chart_name.h"
 
 namespace multitone {
 
@@ -26,7 +27,7 @@ LineAlarms FindAlarms(const std::vector<ChartSeries>& series, std::size_t baseli
   LineAlarms result;
   for (const ChartSeries& s : series) {
     ++result.charts;
-    const std::string chart = ChartName(s);
+    const std::string chart = ChartName(s.figure, s.channel, s.tone);
     std::vector<double> values;
     values.reserve(s.points.size());
     for (const ChartPoint& point : s.points) values.push_back(point.value);

@@ -3,16 +3,13 @@
 #include <algorithm>
 
 #include "line/chart_series.h"
+#include "verdict/chart_name.h"
 
 namespace multitone {
 namespace {
 
 // Points kept per chart: twice the longest rule's window, trimmed by half.
 constexpr std::size_t kKept = 16;
-
-std::string ChartNameOf(const std::string& figure, const std::string& channel, int tone) {
-  return ChartName(ChartSeries{{}, figure, channel, tone, {}});
-}
 
 }  // namespace
 
@@ -50,7 +47,7 @@ StationCharts::StationCharts(std::string station, const ControlSettings& control
 StationCharts::Chart& StationCharts::ChartOf(const Key& key) {
   const auto [found, added] = charts_.try_emplace(key);
   if (added) {
-    const auto stated = control_.stated.find(ChartNameOf(std::get<0>(key), std::get<1>(key), std::get<2>(key)));
+    const auto stated = control_.stated.find(ChartName(std::get<0>(key), std::get<1>(key), std::get<2>(key)));
     if (stated != control_.stated.end()) {
       found->second.stated = true;
       found->second.limits = ChartLimits{stated->second.centre, stated->second.sigma};

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/kept_alarms.h"
+#include "verdict/chart_name.h"
 
 namespace multitone::server {
 namespace {
@@ -94,8 +95,7 @@ AlarmBoard::Outcome AlarmBoard::Acknowledge(const AlarmFilter& alarm, const std:
 }
 
 std::string AlarmSummary(const AlarmRow& a) {
-  std::string chart = a.channel.empty() ? a.figure : a.channel + " " + a.figure;
-  if (a.tone != 0) chart += " tone " + std::to_string(a.tone);
+  const std::string chart = ChartName(a.figure, a.channel, a.tone);
   return chart + ": " + a.rule + " at run " + a.run_id;
 }
 

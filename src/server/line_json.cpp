@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "line/capability.h"
-#include "line/chart_series.h"
 #include "line/control_chart.h"
 #include "store/histogram_range.h"
+#include "verdict/chart_name.h"
 
 namespace multitone::server {
 namespace {
@@ -97,7 +97,7 @@ json ChartJson(const ChartKey& key, const StationChart& chart) {
   std::optional<ChartLimits> limits;
   std::string limits_from = "none";
   const auto stated =
-      chart.control.stated.find(ChartName(ChartSeries{key.station, key.figure, key.channel, key.tone, {}}));
+      chart.control.stated.find(ChartName(key.figure, key.channel, key.tone));
   if (stated != chart.control.stated.end()) {
     limits = ChartLimits{stated->second.centre, stated->second.sigma};
     limits_from = "stated";

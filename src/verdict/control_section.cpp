@@ -4,6 +4,7 @@
 #include <set>
 
 #include "run/run_results.h"
+#include "verdict/chart_name.h"
 #include "verdict/limits.h"
 #include "verdict/limits_file_reading.h"
 
@@ -17,11 +18,8 @@ const std::set<std::string>& ChartNames() {
   static const std::set<std::string> names = [] {
     std::set<std::string> all{std::string(kPitchErrorName)};
     for (const Channel channel : kChannels) {
-      const std::string prefix = std::string(ChannelName(channel)) + " ";
-      for (const Figure figure : kFigures) all.insert(prefix + std::string(FigureName(figure)));
-      for (int tone = 1; tone <= 16; ++tone) {
-        all.insert(prefix + std::string(kResponseName) + " tone " + std::to_string(tone));
-      }
+      for (const Figure figure : kFigures) all.insert(ChartName(FigureName(figure), ChannelName(channel), 0));
+      for (int tone = 1; tone <= 16; ++tone) all.insert(ChartName(kResponseName, ChannelName(channel), tone));
     }
     return all;
   }();

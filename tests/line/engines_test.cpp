@@ -15,6 +15,7 @@
 #include "store/results_store.h"
 #include "support/postgres_server.h"
 #include "support/synthetic_runs.h"
+#include "verdict/chart_name.h"
 
 namespace multitone::testing {
 namespace {
@@ -26,7 +27,7 @@ std::map<SeriesKey, std::vector<std::tuple<std::string, std::string, double>>> B
   std::map<SeriesKey, std::vector<std::tuple<std::string, std::string, double>>> keyed;
   for (const ChartSeries& s : series) {
     auto& points = keyed[{s.station, s.figure, s.channel, s.tone}];
-    EXPECT_TRUE(points.empty()) << "two series for " << ChartName(s) << " of " << s.station;
+    EXPECT_TRUE(points.empty()) << "two series for " << ChartName(s.figure, s.channel, s.tone) << " of " << s.station;
     for (const ChartPoint& p : s.points) points.emplace_back(p.run_id, p.started_at, p.value);
   }
   return keyed;
