@@ -20,7 +20,6 @@
 #include "station/unit_names.h"
 #include "store/kept_alarms.h"
 #include "store/store_unit.h"
-#include "verdict/chart_name.h"
 
 namespace multitone {
 namespace {
@@ -82,9 +81,8 @@ int RefuseOnOpenAlarm(const RunStorage& storage, const std::string& station) {
   }
   if (alarms.empty()) return 0;
   const AlarmRow& a = alarms.front();
-  const std::string chart = ChartName(a.figure, a.channel, a.tone);
-  std::cerr << "multitone: station " << station << " stops on an open alarm (stop_on_alarm): " << chart << ": "
-            << a.rule << " at run " << a.run_id << ", raised " << a.raised_at;
+  std::cerr << "multitone: station " << station << " stops on an open alarm (stop_on_alarm): " << AlarmSummary(a)
+            << ", raised " << a.raised_at;
   if (alarms.size() > 1) std::cerr << " (and " << alarms.size() - 1 << " more)";
   std::cerr << "; acknowledge it first: multitone alarms ack --results URL --station " << station
             << " --by NAME\n";

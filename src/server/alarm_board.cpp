@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "store/kept_alarms.h"
-#include "verdict/chart_name.h"
 
 namespace multitone::server {
 namespace {
@@ -92,11 +91,6 @@ AlarmBoard::Outcome AlarmBoard::Acknowledge(const AlarmFilter& alarm, const std:
   open_.erase(std::remove_if(open_.begin(), open_.end(), [&](const AlarmRow& row) { return Matches(row, filter); }),
               open_.end());
   return {200, {}};
-}
-
-std::string AlarmSummary(const AlarmRow& a) {
-  const std::string chart = ChartName(a.figure, a.channel, a.tone);
-  return chart + ": " + a.rule + " at run " + a.run_id;
 }
 
 }  // namespace multitone::server

@@ -52,7 +52,4 @@ class AlarmBoard {
   std::string unread_;          // why it has not been read yet
 };
 
-// "left reference_level: beyond 3 sigma at run RUN" for a page or a log.
-std::string AlarmSummary(const AlarmRow& alarm);
-
 }  // namespace multitone::server

@@ -1,6 +1,7 @@
 #include "store/stored_alarms.h"
 
 #include "store/dialect.h"
+#include "verdict/chart_name.h"
 
 namespace multitone {
 namespace {
@@ -57,6 +58,10 @@ std::size_t AcknowledgeAlarms(Database& db, AlarmFilter filter, const std::strin
   db.Query(sql + where + " RETURNING run_id", params, [&](const SqlRow&) { ++acknowledged; });
   transaction.Commit();
   return acknowledged;
+}
+
+std::string AlarmSummary(const AlarmRow& a) {
+  return ChartName(a.figure, a.channel, a.tone) + ": " + a.rule + " at run " + a.run_id;
 }
 
 }  // namespace multitone

@@ -29,6 +29,9 @@ struct AlarmRow {
   bool Open() const { return acknowledged_at.empty(); }
 };
 
+// "left reference_level: beyond 3 sigma at run RUN" for a page or a log.
+std::string AlarmSummary(const AlarmRow& alarm);
+
 // Which alarms: every condition that is set must hold.
 struct AlarmFilter {
   std::string station;
