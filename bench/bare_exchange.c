@@ -5,8 +5,15 @@
  * line is one reply to read (a line up to LF, or an IEEE 488.2 definite-length
  * block), anything else is skipped.
  *
- *   bare_exchange HOST PORT SCRIPT
+ *   bare_exchange HOST PORT SCRIPT [FILE BYTES]...
+ *
+ * Each FILE BYTES pair then writes BYTES bytes to FILE the way a result file
+ * is kept: a temporary file beside it, written and synced, renamed over
+ * FILE, and the folder synced. With the sizes of a run's result files this
+ * is the yardstick of a run that keeps them: the exchange and the durable
+ * writes, and nothing else.
  */
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -33,6 +40,30 @@ static int next_byte(void) {
   return (unsigned char)buffer[at++];
 }
 
+static int write_durably(const char* path, size_t bytes) {
+  static char content[1 << 20];
+  char temporary[4096], folder[4096];
+  const size_t length = strlen(path);
+  if (bytes > sizeof content || length + 32 > sizeof temporary) return 0;
+  memset(content, 'x', bytes);
+  const char* slash = strrchr(path, '/');
+  const char* base = slash == NULL ? path : slash + 1;
+  const size_t head = (size_t)(base - path);
+  memcpy(folder, path, head);
+  folder[head == 0 ? 0 : head - 1] = '\0';
+  if (head == 0) strcpy(folder, ".");
+  if (head == 1) strcpy(folder, "/");
+  memcpy(temporary, path, head);
+  snprintf(temporary + head, sizeof temporary - head, ".%s.tmp-%ld", base, (long)getpid());
+  int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0 || write(fd, content, bytes) != (ssize_t)bytes || fsync(fd) != 0 || close(fd) != 0) return 0;
+  if (rename(temporary, path) != 0) return 0;
+  int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0 || fsync(dir) != 0) return 0;
+  close(dir);
+  return 1;
+}
+
 static void read_reply(void) {
   int c = next_byte();
   if (c == '#') {
@@ -46,8 +77,8 @@ static void read_reply(void) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    fprintf(stderr, "usage: bare_exchange HOST PORT SCRIPT\n");
+  if (argc < 4 || argc % 2 != 0) {
+    fprintf(stderr, "usage: bare_exchange HOST PORT SCRIPT [FILE BYTES]...\n");
     return 2;
   }
   FILE* script = fopen(argv[3], "r");
@@ -77,5 +108,11 @@ int main(int argc, char** argv) {
     }
   }
   close(sock);
+  for (int i = 4; i + 1 < argc; i += 2) {
+    if (!write_durably(argv[i], (size_t)strtoul(argv[i + 1], NULL, 10))) {
+      perror(argv[i]);
+      return 1;
+    }
+  }
   return 0;
 }

@@ -51,6 +51,40 @@ void JudgeAndWriteOutputs(benchmark::State& state) {
 }
 BENCHMARK(JudgeAndWriteOutputs)->Unit(benchmark::kMicrosecond);
 
+// Each part of the above alone, on one judged unit.
+UnitResult JudgedUnit() {
+  UnitResult unit;
+  unit.serial = "SN0000001";
+  unit.limits = ExampleLimits();
+  unit.results = OneRun();
+  unit.judgement = Judge(unit.results, &unit.limits->limits);
+  return unit;
+}
+
+void LimitsFileLoaded(benchmark::State& state) {
+  const std::string path = std::string(TESTS_SOURCE_DIR) + "/../examples/limits.toml";
+  for (auto _ : state) benchmark::DoNotOptimize(LoadLimits(path));
+}
+BENCHMARK(LimitsFileLoaded)->Unit(benchmark::kMicrosecond);
+
+void ResultJsonWritten(benchmark::State& state) {
+  const UnitResult unit = JudgedUnit();
+  for (auto _ : state) benchmark::DoNotOptimize(ResultJson(unit).dump(2));
+}
+BENCHMARK(ResultJsonWritten)->Unit(benchmark::kMicrosecond);
+
+void JunitWritten(benchmark::State& state) {
+  const UnitResult unit = JudgedUnit();
+  for (auto _ : state) benchmark::DoNotOptimize(JunitReport(unit));
+}
+BENCHMARK(JunitWritten)->Unit(benchmark::kMicrosecond);
+
+void HtmlReportWritten(benchmark::State& state) {
+  const UnitResult unit = JudgedUnit();
+  for (auto _ : state) benchmark::DoNotOptimize(HtmlReport(unit));
+}
+BENCHMARK(HtmlReportWritten)->Unit(benchmark::kMicrosecond);
+
 void JudgeOnly(benchmark::State& state) {
   const RunResults results = OneRun();
   for (auto _ : state) benchmark::DoNotOptimize(Judge(results, &ExampleLimits().limits));

@@ -10,16 +10,19 @@ std::string HtmlEscape(std::string_view raw) {
   const std::string text = PrintableUtf8(raw);
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
+  std::string_view rest = text;
+  for (std::size_t at; (at = rest.find_first_of("&<>\"'")) != std::string_view::npos;) {
+    out.append(rest.substr(0, at));
+    switch (rest[at]) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      default: out += "&#39;"; break;
     }
+    rest.remove_prefix(at + 1);
   }
+  out.append(rest);
   return out;
 }
 

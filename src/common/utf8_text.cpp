@@ -53,10 +53,17 @@ bool IsValidUtf8(std::string_view text) {
 
 std::string PrintableUtf8(std::string_view text) {
   static constexpr std::string_view kReplacement = "\xef\xbf\xbd";
+  const auto plain = [](char c) { return (c >= 0x20 && c < 0x7f) || c == '\t' || c == '\n'; };
   std::string out;
   out.reserve(text.size());
   std::uint32_t code = 0;
   while (!text.empty()) {
+    // Printable ASCII, the usual case, is copied a run at a time.
+    std::size_t run = 0;
+    while (run < text.size() && plain(text[run])) ++run;
+    out.append(text.substr(0, run));
+    text.remove_prefix(run);
+    if (text.empty()) break;
     const std::size_t n = Sequence(text, code);
     if (n == 0) {
       out += kReplacement;

@@ -1,6 +1,7 @@
 #include "output/response_svg.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -13,10 +14,11 @@ constexpr double kLeft = 56, kRight = 624, kTop = 16, kBottom = 264;
 constexpr double kLowHz = 20, kHighHz = 20000;
 constexpr const char* kColour[2] = {"#1f5fbf", "#c0392b"};
 
+// One decimal, as printf's "%.1f".
 std::string Num(double v) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f", v);
-  return text;
+  const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 1).ptr;
+  return std::string(text, end);
 }
 
 double X(double hz) {
