@@ -39,6 +39,16 @@ constexpr const char* kTagIndex = R"sql(
 CREATE INDEX IF NOT EXISTS runs_tag ON runs (tag, started_at) WHERE tag IS NOT NULL;
 )sql";
 
+// A station's runs under each limits file, newest last: where its control
+// charts' stretch begins is found by a few seeks, not by reading its whole
+// history. Added to stores of this layout that lack it; a store without it
+// gives the same answers, more slowly, so programs of this layout before it
+// read and write such a store unchanged.
+constexpr const char* kStationLimitsIndexName = "runs_station_limits";
+constexpr const char* kStationLimitsIndex = R"sql(
+CREATE INDEX IF NOT EXISTS runs_station_limits ON runs (station, purpose, limits_sha256, started_at);
+)sql";
+
 // Layout 1 to 2: runs say what they were for ("production", "golden",
 // "study") and which check or study they belong to; alarms are kept; the
 // line page finds a station's newest runs and the limits they were judged
@@ -139,6 +149,29 @@ std::int64_t StoredVersion(Database& db) {
   return version;
 }
 
+bool HasIndex(Database& db, const std::string& name) {
+  bool found = false;
+  db.Query(db.engine() == Engine::Sqlite
+               ? "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = $1"
+               : "SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() AND indexname = $1",
+           {name}, [&](const SqlRow&) { found = true; });
+  return found;
+}
+
+// A store of this layout made before runs_station_limits gets it, once, by
+// the first station that opens it to write. A station that may not change
+// the store's tables (another role owns them) uses it as it is.
+void AddMissingIndex(Database& db) {
+  if (HasIndex(db, kStationLimitsIndexName)) return;
+  try {
+    Transaction transaction(db);
+    if (db.engine() == Engine::Postgres) db.Execute("SELECT pg_advisory_xact_lock(7402913)");
+    db.ExecuteScript(kStationLimitsIndex);
+    transaction.Commit();
+  } catch (const StoreError&) {
+  }
+}
+
 }  // namespace
 
 Layout ReadLayout(Database& db) {
@@ -167,7 +200,10 @@ Layout ReadLayout(Database& db) {
 void EnsureSchema(Database& db) {
   // Read first: a database that is not ours, or is newer, is left untouched.
   const Layout seen = ReadLayout(db);
-  if (seen == Layout::Ours) return;
+  if (seen == Layout::Ours) {
+    AddMissingIndex(db);
+    return;
+  }
   if (seen == Layout::None && db.engine() == Engine::Sqlite) {
     // The file keeps its WAL mode. SQLite switches only outside a
     // transaction; stations switching a new file at once wait for each other.
@@ -178,13 +214,13 @@ void EnsureSchema(Database& db) {
   if (db.engine() == Engine::Postgres) db.Execute("SELECT pg_advisory_xact_lock(7402913)");
   switch (ReadLayout(db)) {
     case Layout::None:
-      db.ExecuteScript(WithTypes(db.engine(), std::string(kTables) + kAlarms + kTagIndex));
+      db.ExecuteScript(WithTypes(db.engine(), std::string(kTables) + kAlarms + kTagIndex + kStationLimitsIndex));
       db.Execute("INSERT INTO schema_version (version) VALUES ($1)", {std::int64_t{kSchemaVersion}});
       break;
     case Layout::Older:
       // Only layout 1 is older than this program's; every run it holds was
       // a production run.
-      db.ExecuteScript(WithTypes(db.engine(), std::string(kFromVersion1) + kAlarms + kTagIndex));
+      db.ExecuteScript(WithTypes(db.engine(), std::string(kFromVersion1) + kAlarms + kTagIndex + kStationLimitsIndex));
       db.Execute("UPDATE schema_version SET version = $1", {std::int64_t{kSchemaVersion}});
       break;
     case Layout::Ours:

@@ -19,7 +19,8 @@ enum class Layout { None, Older, Ours };
 Layout ReadLayout(Database& db);
 
 // Lays out a new store (and switches a new SQLite file to WAL), or brings
-// an older layout up to date in one transaction. Throws StoreError.
+// an older layout up to date in one transaction, or adds to a store of this
+// layout the index it was made without. Throws StoreError.
 void EnsureSchema(Database& db);
 
 }  // namespace multitone

@@ -14,6 +14,7 @@
 #include <random>
 #include <tuple>
 
+#include "store/chart_history.h"
 #include "store/golden_runs.h"
 #include "store/results_store.h"
 #include "store/results_url.h"
@@ -160,7 +161,7 @@ TEST_P(EnginesTest, FirstLayoutIsBroughtUpToDate) {
       ResultsStore store = ResultsStore::Open(Url());
       store.Put(run);
       store.db().ExecuteScript(
-          "DROP TABLE alarms; DROP INDEX runs_tag; DROP INDEX runs_station_purpose; DROP INDEX runs_station; "
+          "DROP TABLE alarms; DROP INDEX runs_tag; DROP INDEX runs_station_purpose; DROP INDEX runs_station; DROP INDEX runs_station_limits; "
           "DROP INDEX measurements_run_figures; "
           "ALTER TABLE runs DROP COLUMN purpose; ALTER TABLE runs DROP COLUMN tag; "
           "UPDATE schema_version SET version = 1");
@@ -178,11 +179,11 @@ TEST_P(EnginesTest, FirstLayoutIsBroughtUpToDate) {
     std::vector<std::string> indexes;
     store.db().Query(GetParam() == Engine::Sqlite
                          ? "SELECT name FROM sqlite_master WHERE type = 'index' AND name IN "
-                           "('runs_station', 'measurements_run_figures') ORDER BY name"
+                           "('runs_station', 'measurements_run_figures', 'runs_station_limits') ORDER BY name"
                          : "SELECT indexname FROM pg_indexes WHERE indexname IN "
-                           "('runs_station', 'measurements_run_figures') ORDER BY indexname",
+                           "('runs_station', 'measurements_run_figures', 'runs_station_limits') ORDER BY indexname",
                      {}, [&](const SqlRow& row) { indexes.push_back(row.Text(0)); });
-    EXPECT_EQ(indexes, (std::vector<std::string>{"measurements_run_figures", "runs_station"}));
+    EXPECT_EQ(indexes, (std::vector<std::string>{"measurements_run_figures", "runs_station", "runs_station_limits"}));
   }
 }
 
@@ -247,6 +248,105 @@ TEST_P(EnginesTest, GoldenHistoryAndAUnitsMeans) {
       EXPECT_NEAR(mean.mean, sum / static_cast<double>(count), 1e-9 * std::abs(sum)) << mean.figure;
     }
   }
+}
+
+// A station's control charts start after its newest production run under
+// other limits or none; other stations' runs and its golden runs do not
+// count. The limits' hashes lie on both sides of the charted one's.
+TEST_P(EnginesTest, ChartHistoryStartsAfterTheLastRunUnderOtherLimits) {
+  const std::string charted(64, 'm'), lower(64, 'b'), higher(64, 'z');
+  std::mt19937_64 random(17);
+  std::vector<StoredRun> runs;
+  auto add = [&](const std::string& id, long second, const std::string& sha, const std::string& station,
+                 const std::string& purpose = "production") {
+    StoredRun run = SyntheticRun(id, "SN", second, random, station);
+    run.limits_sha256 = sha;
+    run.limits_content = sha.empty() ? "" : "[pitch_error]\nmax = 0.5 # " + sha.substr(0, 1) + "\n";
+    run.purpose = purpose;
+    runs.push_back(std::move(run));
+  };
+  // st-1: other limits at 10, none at 30: its stretch is runs 40 to 110.
+  add("a0", 0, charted, "st-1");
+  add("a1", 10, lower, "st-1");
+  add("a2", 20, charted, "st-1");
+  add("a3", 30, "", "st-1");
+  for (long s = 40; s <= 90; s += 10) add("a" + std::to_string(s / 10), s, charted, "st-1");
+  add("g1", 95, higher, "st-1", "golden");
+  add("b1", 100, higher, "st-2");
+  add("a11", 110, charted, "st-1");
+  // st-3: none at 5, the lower limits at 10, the higher at 40: from 50 on.
+  add("c0", 5, "", "st-3");
+  add("c1", 10, lower, "st-3");
+  add("c2", 20, charted, "st-3");
+  add("c4", 40, higher, "st-3");
+  add("c5", 50, charted, "st-3");
+  add("c6", 60, charted, "st-3");
+  // st-4: only ever the charted limits: from its first run.
+  add("d1", 1, charted, "st-4");
+  add("d2", 2, charted, "st-4");
+  {
+    ResultsStore store = ResultsStore::Open(Url());
+    ASSERT_EQ(store.Put(runs), runs.size());
+  }
+  ResultsStore store = ResultsStore::Open(Url());
+  const auto pitch_runs = [&](const std::string& station, std::size_t first, std::size_t newest) {
+    const StationHistory history = ReadStationHistory(store.db(), station, charted, first, newest);
+    std::vector<std::string> ids;
+    for (const ChartHistory& chart : history.charts) {
+      if (chart.figure != "pitch_error") continue;
+      for (const HistoryPoint& p : chart.first) ids.push_back(p.run_id);
+      ids.push_back("|");
+      for (const HistoryPoint& p : chart.newest) ids.push_back(p.run_id);
+      ids.push_back("count " + std::to_string(chart.count));
+    }
+    return ids;
+  };
+  // Runs whose pitch error is defined, in the order they started.
+  const auto defined = [&](std::initializer_list<const char*> ids) {
+    std::vector<std::string> kept;
+    for (const char* id : ids) {
+      const auto run = std::find_if(runs.begin(), runs.end(), [&](const StoredRun& r) { return r.run_id == id; });
+      if (run->measurements.front().value) kept.push_back(id);
+    }
+    return kept;
+  };
+  auto expected = [](std::vector<std::string> first, std::vector<std::string> newest, std::size_t count) {
+    first.push_back("|");
+    first.insert(first.end(), newest.begin(), newest.end());
+    first.push_back("count " + std::to_string(count));
+    return first;
+  };
+  const auto st1 = defined({"a4", "a5", "a6", "a7", "a8", "a9", "a11"});
+  EXPECT_EQ(pitch_runs("st-1", 3, 2), expected({st1.begin(), st1.begin() + 3}, {st1.end() - 2, st1.end()}, st1.size()));
+  const auto st3 = defined({"c5", "c6"});
+  EXPECT_EQ(pitch_runs("st-3", 3, 2), expected(st3, st3, st3.size()));
+  const auto st4 = defined({"d1", "d2"});
+  EXPECT_EQ(pitch_runs("st-4", 3, 2), expected(st4, st4, st4.size()));
+  EXPECT_TRUE(ReadStationHistory(store.db(), "st-2", charted, 3, 2).charts.empty());
+}
+
+// A store of this layout made before the station's limits index gets it
+// when a station opens it to write, and keeps its runs.
+TEST_P(EnginesTest, StoreOfThisLayoutGetsTheLimitsIndex) {
+  std::mt19937_64 random(19);
+  const StoredRun run = SyntheticRun("run-1", "SN-1", 0, random);
+  {
+    ResultsStore store = ResultsStore::Open(Url());
+    store.Put(run);
+    store.db().ExecuteScript("DROP INDEX runs_station_limits");
+  }
+  const auto has_index = [&](Database& db) {
+    bool found = false;
+    db.Query(GetParam() == Engine::Sqlite
+                 ? "SELECT 1 FROM sqlite_master WHERE name = 'runs_station_limits'"
+                 : "SELECT 1 FROM pg_indexes WHERE indexname = 'runs_station_limits'",
+             {}, [&](const SqlRow&) { found = true; });
+    return found;
+  };
+  EXPECT_FALSE(has_index(ResultsStore::OpenExisting(Url()).db()));  // read as it is
+  ResultsStore store = ResultsStore::Open(Url());
+  EXPECT_TRUE(has_index(store.db()));
+  EXPECT_TRUE(store.Get("run-1").has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Store, EnginesTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
