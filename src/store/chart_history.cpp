@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "store/dialect.h"
+#include "store/stretch_start.h"
 
 namespace multitone {
 namespace {
@@ -30,20 +31,8 @@ std::string Params(std::size_t first, std::size_t count) {
 StationHistory ReadStationHistory(Database& db, const std::string& station, const std::string& limits_sha256,
                                   std::size_t first_count, std::size_t newest_count) {
   const Engine engine = db.engine();
-  // Where the stretch begins: after the newest run under other limits or
-  // none. The station's limits files are visited one by one (each the next
-  // above the last), and each one's newest run taken, so that a station with
-  // years of runs under one file is not read whole (runs_station_limits).
-  std::string after;
-  const std::string production = "FROM runs WHERE station = $1 AND purpose = 'production'";
-  db.Query("WITH RECURSIVE used (sha) AS (SELECT min(limits_sha256) " + production +
-               " UNION ALL SELECT (SELECT min(limits_sha256) " + production +
-               " AND limits_sha256 > used.sha) FROM used WHERE used.sha IS NOT NULL) "
-               "SELECT " + TimeText(engine, "max(newest)") + " FROM ("
-               "SELECT (SELECT max(started_at) " + production + " AND limits_sha256 = used.sha) AS newest "
-               "FROM used WHERE used.sha IS NOT NULL AND used.sha <> $2 "
-               "UNION ALL SELECT max(started_at) " + production + " AND limits_sha256 IS NULL) AS other",
-           {station, limits_sha256}, [&](const SqlRow& row) { after = row.Text(0); });
+  // Where the stretch begins: after the newest run under other limits.
+  const std::string after = NewestRunUnderOtherLimits(db, station, limits_sha256);
   const std::string stretch = "FROM runs WHERE station = $1 AND purpose = 'production' AND limits_sha256 = $2" +
                               (after.empty() ? std::string() : " AND started_at > " + TimeParam(engine, 4));
   auto runs = [&](const std::string& order, std::size_t limit) {

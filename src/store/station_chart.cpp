@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/dialect.h"
+#include "store/stretch_start.h"
 #include "verdict/limits.h"
 
 namespace multitone {
@@ -61,12 +62,8 @@ StationChart ReadStationChart(Database& db, const ChartKey& key, std::size_t poi
 
   // The newest limits file's stretch starts after the station's last run
   // judged against another one (or none).
-  std::string stretch_after;
-  db.Query("SELECT " + TimeText(e, "max(r.started_at)") +
-               " FROM runs r WHERE r.station = $1 AND r.purpose = 'production' AND "
-               "r.limits_sha256 IS DISTINCT FROM $2",
-           {key.station, newest_has_limits ? SqlValue{newest_limits} : SqlValue{}},
-           [&](const SqlRow& row) { stretch_after = row.Text(0); });
+  const std::string stretch_after = NewestRunUnderOtherLimits(
+      db, key.station, newest_has_limits ? std::optional<std::string>(newest_limits) : std::nullopt);
   params.assign(chart.begin(), chart.end());
   params.push_back(Whole(out.control.baseline));
   std::string after;

@@ -19,6 +19,7 @@
 #include "store/results_store.h"
 #include "store/results_url.h"
 #include "store/schema.h"
+#include "store/stretch_start.h"
 #include "store/sqlite_database.h"
 #include "store/store_fixture.h"
 #include "support/synthetic_runs.h"
@@ -323,6 +324,15 @@ TEST_P(EnginesTest, ChartHistoryStartsAfterTheLastRunUnderOtherLimits) {
   const auto st4 = defined({"d1", "d2"});
   EXPECT_EQ(pitch_runs("st-4", 3, 2), expected(st4, st4, st4.size()));
   EXPECT_TRUE(ReadStationHistory(store.db(), "st-2", charted, 3, 2).charts.empty());
+
+  // Where the stretch begins, also for a station whose newest run had no
+  // limits (the line page's chart): after its newest run under any.
+  const std::optional<std::string> none;
+  for (const auto& [station, sha, newest] : std::vector<std::tuple<std::string, std::optional<std::string>, std::string>>{
+           {"st-1", charted, IsoTime(30)}, {"st-3", charted, IsoTime(40)}, {"st-4", charted, ""},
+           {"st-3", lower, IsoTime(60)}, {"st-1", none, IsoTime(110)}, {"st-5", none, ""}}) {
+    EXPECT_EQ(NewestRunUnderOtherLimits(store.db(), station, sha), newest) << station << " " << sha.value_or("none");
+  }
 }
 
 // A store of this layout made before the station's limits index gets it
