@@ -407,6 +407,26 @@ TEST(SqliteFile, ParametersAreNumberedOutsideTextAndComments) {
     EXPECT_THAT(row, ::testing::ElementsAre("it's $1", "two", "42"));
     EXPECT_THAT([&] { db->Query("SELECT $1", {std::int64_t{1}, std::int64_t{2}}, [](const SqlRow&) {}); },
                 ::testing::ThrowsMessage<StoreError>(::testing::HasSubstr("no parameter $2")));
+    // In order, out of order, with a gap, and past nine: each value where its number says.
+    for (const auto& [sql, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"SELECT $1 || $2 || '$3' || $3", "ab$3c"},
+             {"SELECT $2 || $1 || $3", "bac"},
+             {"SELECT $1 || $3 || $1", "aca"},
+         }) {
+      std::string got;
+      db->Query(sql, {std::string("a"), std::string("b"), std::string("c")},
+                [&](const SqlRow& r) { got = r.Text(0); });
+      EXPECT_EQ(got, expected) << sql;
+    }
+    std::string sql = "SELECT ''";
+    std::vector<SqlValue> values;
+    for (int n = 1; n <= 12; ++n) {
+      sql += " || $" + std::to_string(n);
+      values.emplace_back(std::string(1, static_cast<char>('a' + n - 1)));
+    }
+    std::string got;
+    db->Query(sql, values, [&](const SqlRow& r) { got = r.Text(0); });
+    EXPECT_EQ(got, "abcdefghijkl");
   }
   std::filesystem::remove(path);
 }
