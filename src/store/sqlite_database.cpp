@@ -65,9 +65,8 @@ std::string WithNumberedParameters(const std::string& sql) {
     } else if (c == '$' && next >= '0' && next <= '9') {
       std::size_t end = i + 1;
       unsigned long number = 0;
-      while (end < sql.size() && sql[end] >= '0' && sql[end] <= '9' && number < 1000000) {
-        number = number * 10 + static_cast<unsigned long>(sql[end] - '0');
-        ++end;
+      for (; end < sql.size() && sql[end] >= '0' && sql[end] <= '9'; ++end) {
+        if (number < 1000000) number = number * 10 + static_cast<unsigned long>(sql[end] - '0');
       }
       found.push_back({i, end - i, number});
       i = end - 1;
