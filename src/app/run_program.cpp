@@ -19,6 +19,7 @@
 #include "station/unit_run.h"
 #include "station/unit_names.h"
 #include "store/kept_alarms.h"
+#include "store/store_session.h"
 #include "store/store_unit.h"
 
 namespace multitone {
@@ -145,7 +146,10 @@ int RunProgram(const ProgramOptions& options) {
   }
   // The station's control charts, read once; with stop_on_alarm, an open
   // alarm stops the station before the analyzer is touched.
-  AlarmCheck alarm_check(storage, setup.station, setup.limits);
+  // One open store for the whole run: the charts read before the unit, the
+  // unit kept after it, the spool forwarded.
+  StoreSession session(storage);
+  AlarmCheck alarm_check(storage, setup.station, setup.limits, &session);
   if (alarm_check.StopsOnAlarm()) {
     if (const int status = RefuseOnOpenAlarm(storage, setup.station); status != 0) return status;
   }
@@ -178,7 +182,7 @@ int RunProgram(const ProgramOptions& options) {
   if (!options.results.empty()) {
     // Kept before the verdict is shown: a result that cannot be stored is no PASS.
     sinks.push_back({UnitSink::Kind::Keeps, "result not stored", false, [&](const UnitResult& u) {
-                       std::string why = KeepUnit(storage, u);
+                       std::string why = KeepUnit(session, u);
                        stored = why.empty();
                        if (stored) alarm_check.Kept(u);
                        return why;
@@ -212,7 +216,7 @@ int RunProgram(const ProgramOptions& options) {
   if (!problems.empty() && status == 0) status = 1;
   // The verdict does not wait for the server.
   if (stored) {
-    if (const std::string local = ForwardKeptRuns(storage); !local.empty()) {
+    if (const std::string local = ForwardKeptRuns(session); !local.empty()) {
       std::cerr << "multitone: " << local << '\n';
     }
   }

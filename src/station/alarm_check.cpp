@@ -8,14 +8,18 @@
 
 namespace multitone {
 
-AlarmCheck::AlarmCheck(RunStorage storage, std::string station, std::optional<LimitsSource> limits)
+AlarmCheck::AlarmCheck(RunStorage storage, std::string station, std::optional<LimitsSource> limits,
+                       StoreSession* session)
     : storage_(std::move(storage)),
+      session_(session),
       station_(std::move(station)),
       limits_(std::move(limits)),
       active_(!storage_.results.empty() && limits_.has_value()) {}
 
 std::string AlarmCheck::Load() {
   if (!active_ || charts_) return {};
+  std::optional<StoreSession> own;
+  StoreSession& session = session_ ? *session_ : own.emplace(storage_);
   try {
     const auto url = ParseResultsUrl(storage_.results);
     if (url && url->engine == Engine::Postgres) {
@@ -23,15 +27,15 @@ std::string AlarmCheck::Load() {
       // server takes them.
       const std::string spool = storage_.spool.empty() ? DefaultSpoolPath() : storage_.spool;
       std::error_code error;
-      if (std::filesystem::is_regular_file(spool, error)) ForwardSpool(storage_);
+      if (std::filesystem::is_regular_file(spool, error)) ForwardSpool(session);
     }
-    ResultsStore store = ResultsStore::Open(storage_.results);
     const ControlSettings& control = limits_->limits.control;
     charts_.emplace(station_, control,
-                    ReadStationHistory(store.db(), station_, limits_->sha256, control.baseline,
+                    ReadStationHistory(session.Results().db(), station_, limits_->sha256, control.baseline,
                                        StationCharts::kNewestRead));
     return {};
   } catch (const StoreError& error) {
+    session.Forget();  // what comes after opens the store anew
     return std::string("alarm check skipped: the station's control charts cannot be read: ") + error.what();
   }
 }

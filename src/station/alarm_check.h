@@ -14,13 +14,18 @@
 
 #include "line/station_charts.h"
 #include "store/run_storage.h"
+#include "store/store_session.h"
 #include "verdict/unit_result.h"
 
 namespace multitone {
 
 class AlarmCheck {
  public:
-  AlarmCheck(RunStorage storage, std::string station, std::optional<LimitsSource> limits);
+  // With `session`, the charts are read through the program run's open store
+  // and it stays open for what comes after (keeping the unit); without, the
+  // store is opened for the reading alone.
+  AlarmCheck(RunStorage storage, std::string station, std::optional<LimitsSource> limits,
+             StoreSession* session = nullptr);
 
   // True when the station checks its runs: a results store and limits.
   bool Active() const { return active_; }
@@ -37,6 +42,7 @@ class AlarmCheck {
 
  private:
   const RunStorage storage_;
+  StoreSession* const session_;
   const std::string station_;
   const std::optional<LimitsSource> limits_;
   const bool active_;

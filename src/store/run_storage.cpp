@@ -7,6 +7,7 @@
 #include "store/results_store.h"
 #include "store/results_url.h"
 #include "store/sqlite_database.h"
+#include "store/store_session.h"
 
 namespace multitone {
 namespace {
@@ -37,11 +38,17 @@ std::string CheckResultsUrl(const std::string& url) {
 }
 
 std::string KeepRun(const RunStorage& storage, const StoredRun& run) {
+  StoreSession session(storage);
+  return KeepRun(session, run);
+}
+
+std::string KeepRun(StoreSession& session, const StoredRun& run) {
+  const RunStorage& storage = session.storage();
   try {
     const auto url = ParseResultsUrl(storage.results);
     if (!url) return CheckResultsUrl(storage.results);
     if (url->engine == Engine::Sqlite) {
-      ResultsStore(OpenDatabase(*url)).Put(run);
+      session.Results().Put(run);
     } else {
       ResultsStore(OpenSqlite(SpoolPath(storage))).Put(run);
     }
@@ -52,6 +59,12 @@ std::string KeepRun(const RunStorage& storage, const StoredRun& run) {
 }
 
 ForwardReport ForwardSpool(const RunStorage& storage) {
+  StoreSession session(storage);
+  return ForwardSpool(session);
+}
+
+ForwardReport ForwardSpool(StoreSession& session) {
+  const RunStorage& storage = session.storage();
   ForwardReport report;
   const auto url = ParseResultsUrl(storage.results);
   if (!url) {
@@ -64,7 +77,7 @@ ForwardReport ForwardSpool(const RunStorage& storage) {
     spool.emplace(ResultsStore::OpenExisting(OpenSqlite(SpoolPath(storage), false), SpoolPath(storage)));
     report.spool_read = true;
     if (spool->RunCount() == 0) return report;
-    ResultsStore server(OpenDatabase(*url));
+    bool may_reopen = session.IsOpen();
     for (;;) {
       const std::vector<std::string> ids = spool->RunIds(kForwardBatch);
       if (ids.empty()) break;
@@ -73,7 +86,14 @@ ForwardReport ForwardSpool(const RunStorage& storage) {
       for (const auto& id : ids) {
         if (auto run = spool->Get(id)) runs.push_back(std::move(*run));
       }
-      server.Put(runs);
+      try {
+        session.Results().Put(runs);
+      } catch (const StoreError&) {
+        if (!may_reopen) throw;
+        may_reopen = false;
+        session.Forget();
+        continue;  // the same batch, on a new connection
+      }
       // Killed here, the batch is forwarded again next time, and the server
       // keeps the copy it has. Another process forwarding the same spool at
       // once may have sent the batch too: each counts the runs it removed.

@@ -12,6 +12,8 @@
 
 namespace multitone {
 
+class StoreSession;
+
 struct RunStorage {
   std::string results;  // --results URL
   std::string spool;    // --spool PATH; empty: DefaultSpoolPath()
@@ -23,6 +25,8 @@ std::string CheckResultsUrl(const std::string& url);
 // Keeps the run durably (in the SQLite file, or in the spool on its way to
 // PostgreSQL). Empty on success, else the reason it could not be stored.
 std::string KeepRun(const RunStorage& storage, const StoredRun& run);
+// The same through the run's open store (see store_session.h).
+std::string KeepRun(StoreSession& session, const StoredRun& run);
 
 struct ForwardReport {
   std::size_t forwarded = 0;  // runs this call moved from the spool to the server
@@ -35,5 +39,8 @@ struct ForwardReport {
 // one transaction on the server; a run the server has already is not stored
 // twice. Nothing to do for SQLite. A spool that is not there is an error.
 ForwardReport ForwardSpool(const RunStorage& storage);
+// The same to the run's open server connection; one opened earlier in the
+// run that fails is opened anew once, since the server may have closed it.
+ForwardReport ForwardSpool(StoreSession& session);
 
 }  // namespace multitone
