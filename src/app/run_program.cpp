@@ -64,17 +64,16 @@ int Refuse(const std::string& why) {
 }
 
 // With stop_on_alarm: 4 while one of the station's alarms is open (or the
-// store cannot say), else 0.
-int RefuseOnOpenAlarm(const RunStorage& storage, const std::string& station) {
+// store cannot say), else 0. A store not there yet is made, as the unit
+// will be kept in it: it holds no alarm.
+int RefuseOnOpenAlarm(StoreSession& session, const std::string& station) {
   AlarmFilter open;
   open.station = station;
   open.open_only = true;
   std::vector<AlarmRow> alarms;
   try {
-    alarms = ReadKeptAlarms(storage, open);
+    alarms = ReadKeptAlarms(session, open);
   } catch (const StoreError& error) {
-    // A store that is not there yet holds no alarm.
-    if (std::string(error.what()).rfind("no such results store", 0) == 0) return 0;
     std::cerr << "multitone: the station stops on an open alarm (stop_on_alarm), and the results store cannot "
                  "tell whether one is open: "
               << error.what() << '\n';
@@ -136,22 +135,23 @@ int RunProgram(const ProgramOptions& options) {
     if (const auto problem = SerialProblem(serial, pattern)) return Refuse("--serial: " + *problem);
   }
 
+  // One open store for the whole run: the golden check's and the open
+  // alarms' state and the charts read before the unit, the unit kept after
+  // it, the spool forwarded.
+  StoreSession session(storage);
   // The golden-unit check: a production serial waits while it is due.
   if (const std::string why = GoldenNeedsStore(setup.limits, !options.results.empty()); !why.empty()) {
     return Refuse(why);
   }
-  if (const auto refused = GoldenRefusal(setup.limits, storage, setup.station, serial,
+  if (const auto refused = GoldenRefusal(setup.limits, session, setup.station, serial,
                                          std::chrono::system_clock::now())) {
     return Refuse(*refused);
   }
   // The station's control charts, read once; with stop_on_alarm, an open
   // alarm stops the station before the analyzer is touched.
-  // One open store for the whole run: the charts read before the unit, the
-  // unit kept after it, the spool forwarded.
-  StoreSession session(storage);
   AlarmCheck alarm_check(storage, setup.station, setup.limits, &session);
   if (alarm_check.StopsOnAlarm()) {
-    if (const int status = RefuseOnOpenAlarm(storage, setup.station); status != 0) return status;
+    if (const int status = RefuseOnOpenAlarm(session, setup.station); status != 0) return status;
   }
   if (const std::string notice = alarm_check.Load(); !notice.empty()) std::cerr << "multitone: " << notice << '\n';
 

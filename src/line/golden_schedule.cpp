@@ -96,6 +96,11 @@ GoldenStatus ReadGoldenStatus(const RunStorage& storage, const std::string& stat
   return DecideGoldenStatus(golden, ReadGoldenHistory(storage, station), now);
 }
 
+GoldenStatus ReadGoldenStatus(StoreSession& session, const std::string& station, const GoldenSettings& golden,
+                              std::chrono::system_clock::time_point now) {
+  return DecideGoldenStatus(golden, ReadGoldenHistory(session, station), now);
+}
+
 std::string GoldenRefusalText(const GoldenSettings& golden, const GoldenStatus& status) {
   std::string serials;
   for (const GoldenUnit& unit : golden.units) serials += (serials.empty() ? "" : ", ") + unit.serial;

@@ -36,6 +36,8 @@ GoldenStatus DecideGoldenStatus(const GoldenSettings& golden, const GoldenHistor
 // Reads the store and decides. Throws StoreError when it cannot be read.
 GoldenStatus ReadGoldenStatus(const RunStorage& storage, const std::string& station, const GoldenSettings& golden,
                               std::chrono::system_clock::time_point now);
+GoldenStatus ReadGoldenStatus(StoreSession& session, const std::string& station, const GoldenSettings& golden,
+                              std::chrono::system_clock::time_point now);
 
 // "golden check due: WHY; test a golden unit first (PB1, PB2)": what a
 // refused production serial is told.

@@ -8,7 +8,6 @@
 #include "common/run_error.h"
 #include "output/result_json.h"
 #include "store/results_store.h"
-#include "store/results_url.h"
 #include "store/station_runs.h"
 #include "store/store_unit.h"
 
@@ -109,7 +108,7 @@ void StoreRunHistory::Refresh() {
 
   std::lock_guard lock(mutex_);
   if (!forwarded.error.empty() && noted_ < recorded) {
-    const std::string spool = storage_.spool.empty() ? DefaultSpoolPath() : storage_.spool;
+    const std::string spool = SpoolPath(storage_);
     notes_ << "multitone serve: kept locally only: " << Runs(forwarded.left) << " in " << spool
            << " wait for the server (multitone sync): " << forwarded.error << std::endl;
   } else if (forwarded.error.empty() && forwarded.forwarded > 0 && waiting_ > 0) {

@@ -25,7 +25,7 @@ std::string AlarmCheck::Load() {
     if (url && url->engine == Engine::Postgres) {
       // Runs still in the spool belong on the charts: sent first, when the
       // server takes them.
-      const std::string spool = storage_.spool.empty() ? DefaultSpoolPath() : storage_.spool;
+      const std::string spool = SpoolPath(storage_);
       std::error_code error;
       if (std::filesystem::is_regular_file(spool, error)) ForwardSpool(session);
     }

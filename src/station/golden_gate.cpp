@@ -24,12 +24,19 @@ std::string GoldenNeedsStore(const std::optional<LimitsSource>& limits, bool sto
 std::optional<std::string> GoldenRefusal(const std::optional<LimitsSource>& limits, const RunStorage& storage,
                                          const std::string& station, const std::string& serial,
                                          std::chrono::system_clock::time_point now) {
+  StoreSession session(storage);
+  return GoldenRefusal(limits, session, station, serial, now);
+}
+
+std::optional<std::string> GoldenRefusal(const std::optional<LimitsSource>& limits, StoreSession& session,
+                                         const std::string& station, const std::string& serial,
+                                         std::chrono::system_clock::time_point now) {
   if (!limits || !limits->limits.golden.present) return std::nullopt;
   const GoldenSettings& golden = limits->limits.golden;
   if (golden.Find(serial)) return std::nullopt;
   GoldenStatus status;
   try {
-    status = ReadGoldenStatus(storage, station, golden, now);
+    status = ReadGoldenStatus(session, station, golden, now);
   } catch (const std::exception& error) {
     status.due = true;
     status.why = std::string("the golden check's state cannot be read from the results store: ") + error.what();

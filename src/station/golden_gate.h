@@ -8,6 +8,7 @@
 #include <string>
 
 #include "store/run_storage.h"
+#include "store/store_session.h"
 #include "verdict/unit_result.h"
 
 namespace multitone {
@@ -27,6 +28,10 @@ std::string GoldenNeedsStore(const std::optional<LimitsSource>& limits, bool sto
 // never is. Reads the store; a store that cannot be read refuses too
 // (nothing then says the station was checked).
 std::optional<std::string> GoldenRefusal(const std::optional<LimitsSource>& limits, const RunStorage& storage,
+                                         const std::string& station, const std::string& serial,
+                                         std::chrono::system_clock::time_point now);
+// The same through the run's open store (see store_session.h).
+std::optional<std::string> GoldenRefusal(const std::optional<LimitsSource>& limits, StoreSession& session,
                                          const std::string& station, const std::string& serial,
                                          std::chrono::system_clock::time_point now);
 

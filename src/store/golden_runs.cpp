@@ -6,6 +6,7 @@
 #include "store/results_store.h"
 #include "store/results_url.h"
 #include "store/sqlite_database.h"
+#include "store/store_session.h"
 
 namespace multitone {
 
@@ -45,23 +46,28 @@ void Merge(GoldenHistory& history, Database& db, const std::string& station, std
 }  // namespace
 
 GoldenHistory ReadGoldenHistory(const RunStorage& storage, const std::string& station) {
+  StoreSession session(storage);
+  return ReadGoldenHistory(session, station);
+}
+
+GoldenHistory ReadGoldenHistory(StoreSession& session, const std::string& station) {
+  const RunStorage& storage = session.storage();
   GoldenHistory history;
   const auto url = ParseResultsUrl(storage.results);
   if (!url) throw StoreError(CheckResultsUrl(storage.results));
   std::vector<Database*> read;
-  std::optional<ResultsStore> server, spool;
+  std::optional<ResultsStore> spool;
   if (url->engine == Engine::Sqlite) {
-    server.emplace(ResultsStore::Open(storage.results));
-    Merge(history, server->db(), station, read);
+    Merge(history, session.Results().db(), station, read);
   } else {
     try {
-      server.emplace(ResultsStore::Open(storage.results));
-      Merge(history, server->db(), station, read);
+      Merge(history, session.Results().db(), station, read);
     } catch (const StoreError& error) {
       history.problem = error.what();
+      session.Forget();  // what comes after opens the server anew
     }
     // Runs on their way to the server count as much as those already there.
-    const std::string path = storage.spool.empty() ? DefaultSpoolPath() : storage.spool;
+    const std::string path = SpoolPath(storage);
     if (std::filesystem::exists(path)) {
       spool.emplace(ResultsStore::OpenExisting(OpenSqlite(path, false), path));
       Merge(history, spool->db(), station, read);

@@ -13,6 +13,8 @@
 
 namespace multitone {
 
+class StoreSession;
+
 struct GoldenRunRow {
   std::string run_id;
   std::string serial;
@@ -35,6 +37,8 @@ struct GoldenHistory {
   std::string problem;                // the server could not be read: why
 };
 GoldenHistory ReadGoldenHistory(const RunStorage& storage, const std::string& station);
+// The same through the run's open store (see store_session.h).
+GoldenHistory ReadGoldenHistory(StoreSession& session, const std::string& station);
 
 // A figure's mean over a unit's runs.
 struct FigureMean {

@@ -9,6 +9,7 @@
 #include "store/results_store.h"
 #include "store/results_url.h"
 #include "store/sqlite_database.h"
+#include "store/store_session.h"
 
 namespace multitone {
 namespace {
@@ -17,16 +18,14 @@ namespace {
 std::optional<ResultsStore> Spool(const RunStorage& storage) {
   const auto url = ParseResultsUrl(storage.results);
   if (!url || url->engine != Engine::Postgres) return std::nullopt;
-  const std::string path = storage.spool.empty() ? DefaultSpoolPath() : storage.spool;
+  const std::string path = SpoolPath(storage);
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
   return ResultsStore::OpenExisting(OpenSqlite(path, false), path);
 }
 
-}  // namespace
-
-std::vector<AlarmRow> ReadKeptAlarms(const RunStorage& storage, const AlarmFilter& filter) {
-  std::vector<AlarmRow> rows = ReadAlarms(ResultsStore::OpenExisting(storage.results).db(), filter);
+// The spool's alarms that `rows` lacks, added to it.
+void AddSpooledAlarms(const RunStorage& storage, const AlarmFilter& filter, std::vector<AlarmRow>& rows) {
   try {
     if (auto spool = Spool(storage)) {
       std::set<std::tuple<std::string, std::string, std::string, int, std::string>> seen;
@@ -38,6 +37,19 @@ std::vector<AlarmRow> ReadKeptAlarms(const RunStorage& storage, const AlarmFilte
   } catch (const StoreError&) {
     // A spool that cannot be read holds nothing this station can show.
   }
+}
+
+}  // namespace
+
+std::vector<AlarmRow> ReadKeptAlarms(const RunStorage& storage, const AlarmFilter& filter) {
+  std::vector<AlarmRow> rows = ReadAlarms(ResultsStore::OpenExisting(storage.results).db(), filter);
+  AddSpooledAlarms(storage, filter, rows);
+  return rows;
+}
+
+std::vector<AlarmRow> ReadKeptAlarms(StoreSession& session, const AlarmFilter& filter) {
+  std::vector<AlarmRow> rows = ReadAlarms(session.Results().db(), filter);
+  AddSpooledAlarms(session.storage(), filter, rows);
   return rows;
 }
 

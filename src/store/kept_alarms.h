@@ -11,9 +11,14 @@
 
 namespace multitone {
 
+class StoreSession;
+
 // The alarms the filter selects, from the store and the spool, each once.
 // Throws StoreError when the store cannot be read.
 std::vector<AlarmRow> ReadKeptAlarms(const RunStorage& storage, const AlarmFilter& filter);
+// The same through the run's open store (see store_session.h), which opens
+// the store, creating it, where ReadKeptAlarms(storage) finds none.
+std::vector<AlarmRow> ReadKeptAlarms(StoreSession& session, const AlarmFilter& filter);
 
 struct Acknowledgement {
   std::size_t acknowledged = 0;  // alarms acknowledged (in the store or the spool)

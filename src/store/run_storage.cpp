@@ -15,11 +15,11 @@ namespace {
 // Runs per transaction on the server.
 constexpr std::size_t kForwardBatch = 100;
 
+}  // namespace
+
 std::string SpoolPath(const RunStorage& storage) {
   return storage.spool.empty() ? DefaultSpoolPath() : storage.spool;
 }
-
-}  // namespace
 
 std::string CheckResultsUrl(const std::string& url) {
   const auto parsed = ParseResultsUrl(url);

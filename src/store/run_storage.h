@@ -19,6 +19,10 @@ struct RunStorage {
   std::string spool;    // --spool PATH; empty: DefaultSpoolPath()
 };
 
+// The spool this storage's runs wait in on their way to PostgreSQL: --spool,
+// else DefaultSpoolPath().
+std::string SpoolPath(const RunStorage& storage);
+
 // Empty when `url` names a results store, else why not.
 std::string CheckResultsUrl(const std::string& url);
 

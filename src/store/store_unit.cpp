@@ -1,6 +1,5 @@
 #include "store/store_unit.h"
 
-#include "store/results_url.h"
 #include "store/store_session.h"
 #include "store/stored_run.h"
 
@@ -23,7 +22,7 @@ std::string ForwardKeptRuns(StoreSession& session) {
   const ForwardReport report = ForwardSpool(session);
   if (report.error.empty()) return {};
   const RunStorage& storage = session.storage();
-  const std::string spool = storage.spool.empty() ? DefaultSpoolPath() : storage.spool;
+  const std::string spool = SpoolPath(storage);
   return "kept locally only: " + std::to_string(report.left) + " run(s) in " + spool +
          " wait for the server (multitone sync): " + report.error;
 }

@@ -1,6 +1,6 @@
 // One program run's open store: opened once, opened again after a failed
 // open, and a server connection closed since it was opened does not keep the
-// spooled runs from being forwarded.
+// spooled runs from being forwarded, nor what is read after a failed read.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include "store/golden_runs.h"
+#include "store/kept_alarms.h"
 #include "store/store_session.h"
 #include "support/postgres_server.h"
 #include "support/synthetic_runs.h"
@@ -46,6 +48,25 @@ TEST(StoreSession, ForwardsOnANewConnectionWhenTheServerClosedTheOpenOne) {
   EXPECT_EQ(report.forwarded, 1u);
   EXPECT_EQ(report.left, 0u);
   EXPECT_EQ(ResultsStore::OpenExisting(server.Url()).RunCount(), 1u);
+  std::filesystem::remove(spool);
+}
+
+TEST(StoreSession, AReadThatLostTheServerLeavesTheNextReadANewConnection) {
+  PostgresServer server;
+  const auto spool = std::filesystem::temp_directory_path() / ("multitone-session-" + std::to_string(::getpid()) + ".db");
+  std::filesystem::remove(spool);
+  StoreSession session({server.Url(), spool.string()});
+  session.Results();
+  server.Stop();  // the server restarts between the golden check's read and the alarms'
+  server.Start();
+  const GoldenHistory golden = ReadGoldenHistory(session, "ST-1");
+  EXPECT_NE(golden.problem, "");  // the connection it had is gone
+  EXPECT_FALSE(golden.latest);
+  AlarmFilter open;
+  open.station = "ST-1";
+  open.open_only = true;
+  EXPECT_NO_THROW(ReadKeptAlarms(session, open));
+  EXPECT_TRUE(session.IsOpen());
   std::filesystem::remove(spool);
 }
 
