@@ -378,6 +378,30 @@ TEST(PostgresLayout, TimesDoublesAndDocumentHaveTheirTypes) {
   EXPECT_EQ(types, expected);
 }
 
+TEST(PostgresLayout, AStationThatMayNotChangeTheTablesKeepsRunsWithoutTheIndex) {
+  PostgresServer server;
+  std::mt19937_64 random(23);
+  {
+    ResultsStore store = ResultsStore::Open(server.Url());
+    store.Put(SyntheticRun("run-1", "SN-1", 0, random));
+    // A store of this layout from before the index, whose tables another
+    // role owns: the station may read and write rows, not add an index.
+    store.db().ExecuteScript(
+        "DROP INDEX runs_station_limits; CREATE ROLE station LOGIN; "
+        "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO station; "
+        "GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA public TO station");
+  }
+  std::string url = server.Url();
+  url.replace(url.find("postgres@"), 9, "station@");
+  ResultsStore store = ResultsStore::Open(url);
+  store.Put(SyntheticRun("run-2", "SN-2", 1, random));
+  EXPECT_EQ(store.RunCount(), 2u);
+  bool indexed = false;
+  store.db().Query("SELECT 1 FROM pg_indexes WHERE indexname = 'runs_station_limits'", {},
+                   [&](const SqlRow&) { indexed = true; });
+  EXPECT_FALSE(indexed);
+}
+
 TEST(SqliteFile, IsInWriteAheadLogMode) {
   const auto path = std::filesystem::temp_directory_path() /
                     ("multitone-wal-" + std::to_string(::getpid()) + ".db");
