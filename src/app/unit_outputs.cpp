@@ -3,12 +3,14 @@
 #include <functional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/output_names.h"
 #include "common/durable_file.h"
 #include "output/html_report.h"
 #include "output/junit_report.h"
 #include "output/result_json.h"
+#include "store/results_url.h"
 
 namespace multitone {
 namespace {
@@ -56,6 +58,32 @@ std::string UnitOutputProblem(const ProgramOptions& options) {
     }
     if (const std::string why = WhyFileCannotBeWritten(output.file); !why.empty()) {
       return std::string(output.option) + ": " + why;
+    }
+  }
+  // A file the run writes (a document, the record) written over another, or
+  // over the store or the limits, would take the place of what the unit was
+  // kept or judged by.
+  struct Named {
+    const char* option;
+    const std::string& file;
+    bool written;  // replaced by the run as a whole file
+  };
+  std::vector<Named> named;
+  for (const Output& output : Outputs(options)) named.push_back({output.option, output.file, true});
+  named.push_back({"--record", options.record_file, true});
+  named.push_back({"--limits", options.limits_file, false});
+  const auto url = ParseResultsUrl(options.results);
+  if (url && url->engine == Engine::Sqlite && url->target.rfind("file:", 0) != 0) {
+    named.push_back({"--results", url->target, false});
+  }
+  named.push_back({"--spool", options.spool, false});
+  for (std::size_t i = 0; i < named.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      const Named& a = named[j];
+      const Named& b = named[i];
+      if (!(a.written || b.written) || a.file.empty() || b.file.empty() || !NameTheSameFile(a.file, b.file)) continue;
+      return std::string(a.option) + " and " + b.option + " name the same file (" + b.file +
+             "): one would replace the other";
     }
   }
   return {};

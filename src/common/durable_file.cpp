@@ -57,6 +57,15 @@ std::string Resolved(const std::string& path) {
   return Resolved(joined);
 }
 
+// `path` with its folder resolved (links, ".", ".."), as the file there is
+// found whatever way it is named; the path as it is when the folder is not
+// there.
+std::string InResolvedFolder(const std::string& path) {
+  char folder[PATH_MAX];
+  if (::realpath(FolderOf(path).c_str(), folder) == nullptr) return path;
+  return std::string(folder) + "/" + BaseOf(path);
+}
+
 std::string WriteThrough(const std::string& path, std::string_view content) {
   // Non-blocking open: a FIFO nobody reads is an error, not a hang.
   const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -137,6 +146,13 @@ std::string WhyFileCannotBeWritten(const std::string& path) {
   }
   if (::access(FolderOf(target).c_str(), W_OK | X_OK) != 0) return path + ": " + std::strerror(errno);
   return {};
+}
+
+bool NameTheSameFile(const std::string& a, const std::string& b) {
+  if (WritesThrough(a) || WritesThrough(b)) return false;
+  // Replacing renames over the link's target; a second hard link to the
+  // same file keeps the old one, so links, not inodes, decide.
+  return InResolvedFolder(Resolved(a)) == InResolvedFolder(Resolved(b));
 }
 
 }  // namespace multitone

@@ -29,4 +29,10 @@ bool WritesThrough(const std::string& path);
 // cannot be written. Empty when nothing stands in the way.
 std::string WhyFileCannotBeWritten(const std::string& path);
 
+// True when `a` and `b` are one file under two names (the same path once
+// resolved, or one existing file through a link), so that replacing one
+// replaces the other. False for "-", a device or a FIFO: what is written
+// there goes through and replaces nothing.
+bool NameTheSameFile(const std::string& a, const std::string& b);
+
 }  // namespace multitone
