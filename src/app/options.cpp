@@ -1,11 +1,13 @@
 #include "app/options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
 #include "app/output_names.h"
 #include "app/replay_analyzer.h"
 #include "app/station_options.h"
+#include "app/subcommands.h"
 #include "link/analyzer_address.h"
 #include "app/usage_error.h"
 #include "app/whole_number_check.h"
@@ -34,9 +36,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "frequency response, crosstalk, distortion and signal-to-noise, and writes the\n"
       "results back into the analyzer; with --limits it judges the unit. Exit status: 0 done\n"
       "(PASS or MARGINAL), 1 the run failed (one line \"error N: Step: what went wrong\" on\n"
-      "stderr), 2 bad command line, limits file or serial, 3 FAIL.\n"
-      "Other commands: multitone COMMAND --help, for COMMAND in: serve, config, history,\n"
-      "stats, limits, sync, record.",
+      "stderr), 2 bad command line, limits file or serial, 3 FAIL, 4 the station stops on an\n"
+      "open alarm (stop_on_alarm). Other commands: see the end.",
       "multitone");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
@@ -109,6 +110,11 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   app.footer(std::function<std::string()>([] {
     std::string footer = "The simulated analyzer's device, as sim:KEY=VALUE,KEY=VALUE (range, default):\n" +
                          sim::DeviceOptionsHelp();
+    footer += "\nOther commands, each with its own --help (multitone COMMAND --help):\n";
+    for (const Subcommand& command : Subcommands()) {
+      footer += "  " + std::string(command.name) + std::string(10 - std::min<std::size_t>(command.name.size(), 9), ' ') +
+                std::string(command.summary) + "\n";
+    }
     if (!footer.empty() && footer.back() == '\n') footer.pop_back();
     return footer;
   }));

@@ -19,7 +19,7 @@ constexpr std::array<Subcommand, 10> kSubcommands = {{
     {"golden", "golden add SERIAL, golden status: the golden-unit station check", GoldenCommand},
     {"history", "A unit's stored runs, newest first", HistoryCommand},
     {"limits", "limits derive: a limits file drafted from golden units' stored runs", LimitsCommand},
-    {"record", "record show FILE, record diff A B: a run's record as a transcript, or where two part",
+    {"record", "record show FILE, record diff A B: a run's record as a transcript, or where two records part",
      RecordCommand},
     {"serve", "The station's front panel: a web page and an API for the line",
      [](int argc, const char* const* argv) { return RunHelperProgram("multitone-serve", argc, argv); }},

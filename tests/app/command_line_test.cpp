@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/subcommands.h"
 #include "support/subprocess.h"
 
 namespace multitone::testing {
@@ -74,6 +75,21 @@ TEST(CommandLine, EachIsAcceptedOrRefusedWithItsCause) {
     if (!row.out_contains.empty()) {
       EXPECT_THAT(result.out, ::testing::HasSubstr(row.out_contains));
     }
+  }
+}
+
+// The run's help names every command beside the run, each of which answers
+// its own --help.
+TEST(CommandLine, HelpNamesEveryCommand) {
+  const ProgramResult help = RunProgram({MULTITONE_BINARY, "--help"});
+  ASSERT_EQ(help.exit_code, 0) << help.err;
+  for (const Subcommand& command : Subcommands()) {
+    const std::string name(command.name);
+    EXPECT_THAT(help.out, ::testing::HasSubstr("\n  " + name + " ")) << name;
+    if (name == "serve") continue;  // its own program, tested with the server
+    const ProgramResult own = RunProgram({MULTITONE_BINARY, name, "--help"});
+    EXPECT_EQ(own.exit_code, 0) << name << ": " << own.err;
+    EXPECT_THAT(own.out, ::testing::HasSubstr("multitone " + name)) << name;
   }
 }
 
