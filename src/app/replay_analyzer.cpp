@@ -15,6 +15,10 @@ constexpr std::string_view kPrefix = "replay:";
 
 bool IsReplayAddress(std::string_view address) { return address.substr(0, kPrefix.size()) == kPrefix; }
 
+std::string ReplayedRecord(std::string_view address) {
+  return IsReplayAddress(address) ? std::string(address.substr(kPrefix.size())) : std::string();
+}
+
 std::unique_ptr<Transport> OpenReplayTransport(std::string_view address, bool keep_timing) {
   const std::string path(address.substr(kPrefix.size()));
   if (path.empty()) throw RunError(ErrorNumber::LinkCannotBeCreated, "replay: names no record file");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/output_names.h"
+#include "app/replay_analyzer.h"
 #include "common/durable_file.h"
 #include "output/html_report.h"
 #include "output/junit_report.h"
@@ -72,6 +73,8 @@ std::string UnitOutputProblem(const ProgramOptions& options) {
   for (const Output& output : Outputs(options)) named.push_back({output.option, output.file, true});
   named.push_back({"--record", options.record_file, true});
   named.push_back({"--limits", options.limits_file, false});
+  const std::string replayed = ReplayedRecord(options.analyzer);
+  named.push_back({"--analyzer replay:", replayed, false});
   const auto url = ParseResultsUrl(options.results);
   if (url && url->engine == Engine::Sqlite && url->target.rfind("file:", 0) != 0) {
     named.push_back({"--results", url->target, false});
