@@ -24,7 +24,7 @@ constexpr std::array<Subcommand, 10> kSubcommands = {{
     {"serve", "The station's front panel: a web page and an API for the line",
      [](int argc, const char* const* argv) { return RunHelperProgram("multitone-serve", argc, argv); }},
     {"stats", "Yield, verdict counts and the spread of every figure over stored runs", StatsCommand},
-    {"study", "study grr --from-store: a gauge R&R study over stored runs", StudyCommand},
+    {"study", "study grr: a gauge R&R study, measured now (guided) or from stored runs", StudyCommand},
     {"sync", "Forward the runs kept in the local spool to the PostgreSQL server", SyncCommand},
 }};
 
