@@ -153,7 +153,8 @@ int RunProgram(const ProgramOptions& options) {
   if (alarm_check.StopsOnAlarm()) {
     if (const int status = RefuseOnOpenAlarm(session, setup.station); status != 0) return status;
   }
-  if (const std::string notice = alarm_check.Load(); !notice.empty()) std::cerr << "multitone: " << notice << '\n';
+  const std::string charts_unread = alarm_check.Load();
+  if (!charts_unread.empty()) std::cerr << "multitone: " << charts_unread << '\n';
 
   UnitResult unit;
   {
@@ -163,7 +164,12 @@ int RunProgram(const ProgramOptions& options) {
     });
   }
   if (unit.results.error) std::cerr << unit.results.error->Line() << '\n';
-  if (const std::string notice = alarm_check.Check(unit); !notice.empty()) std::cerr << "multitone: " << notice << '\n';
+  // Charts that could not be read before the unit are not tried again just
+  // after it: that would say so twice and, with a server that does not
+  // answer, wait out its timeout once more.
+  if (charts_unread.empty()) {
+    if (const std::string notice = alarm_check.Check(unit); !notice.empty()) std::cerr << "multitone: " << notice << '\n';
+  }
 
   // Whenever standard output carries a document, the screen and the
   // verdict line go to standard error.

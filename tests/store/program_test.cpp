@@ -76,6 +76,13 @@ TEST_F(ProgramStoreTest, EveryRunIsStoredAndNoUnstoredRunPasses) {
     last = last.substr(last.rfind('\n') + 1);
     EXPECT_THAT(last, ::testing::StartsWith(c.verdict_line)) << c.analyzer;
     EXPECT_THAT(result.err, ::testing::HasSubstr(c.stderr_has)) << c.analyzer;
+    // A store that cannot be read before the unit is not tried again for
+    // the charts after it.
+    const std::string skipped = "alarm check skipped";
+    const std::size_t first = result.err.find(skipped);
+    if (first != std::string::npos) {
+      EXPECT_EQ(result.err.find(skipped, first + 1), std::string::npos) << c.analyzer << " " << c.results;
+    }
     if (*c.stored_verdict == '\0') continue;
 
     // The newest stored run is this one, whole.
