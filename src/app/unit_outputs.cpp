@@ -61,7 +61,8 @@ std::string UnitOutputProblem(const ProgramOptions& options) {
       return std::string(output.option) + ": " + why;
     }
   }
-  // A file the run writes (a document, the record) written over another, or
+  // A file the run writes (a document, the record, the simulated analyzer's
+  // screen) written over another, or
   // over the store or the limits, would take the place of what the unit was
   // kept or judged by.
   struct Named {
@@ -72,6 +73,7 @@ std::string UnitOutputProblem(const ProgramOptions& options) {
   std::vector<Named> named;
   for (const Output& output : Outputs(options)) named.push_back({output.option, output.file, true});
   named.push_back({"--record", options.record_file, true});
+  named.push_back({"--screen", options.screen_svg, true});
   named.push_back({"--limits", options.limits_file, false});
   const std::string replayed = ReplayedRecord(options.analyzer);
   named.push_back({"--analyzer replay:", replayed, false});

@@ -17,7 +17,8 @@ std::vector<UnitSink> UnitOutputSinks(const ProgramOptions& options, const UnitR
 // Why the outputs the options name cannot be written, checked before the
 // analyzer is touched: a folder that is missing or not writable, more than
 // one of them on standard output, or a file named twice (two documents, or
-// one over the record, the limits, the record replayed or a SQLite store).
+// one over the record, the screen, the limits, the record replayed or a
+// SQLite store).
 // Empty when nothing stands in the way.
 std::string UnitOutputProblem(const ProgramOptions& options);
 

@@ -147,6 +147,8 @@ TEST(StationPromise, NoPassThatWasNotMeasuredJudgedAndKept) {
       {"the record over the record replayed",
        Multitone({"--analyzer", "replay:" + folder / "run.rec", "--record", folder / "run.rec"}), 2,
        "--record and --analyzer replay: name the same file"},
+      {"the screen over the report", with({"--report", folder / "unit.html", "--screen", folder / "unit.html"}), 2,
+       "--report and --screen name the same file"},
       {"a device named twice", with({"--json", "/dev/null", "--junit", "/dev/null"}), 0, "PASS SN1 [SIMULATED]"},
       {"a JSON folder that does not exist", with({"--json", "/nonexistent/x.json"}), 2, "--json: /nonexistent"},
       {"a JUnit folder that does not exist", with({"--junit", "/nonexistent/x.xml"}), 2, "--junit: /nonexistent"},
