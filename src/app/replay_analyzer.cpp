@@ -20,7 +20,7 @@ std::string ReplayedRecord(std::string_view address) {
 }
 
 std::unique_ptr<Transport> OpenReplayTransport(std::string_view address, bool keep_timing) {
-  const std::string path(address.substr(kPrefix.size()));
+  const std::string path = ReplayedRecord(address);
   if (path.empty()) throw RunError(ErrorNumber::LinkCannotBeCreated, "replay: names no record file");
   std::shared_ptr<const LinkRecord> record;
   try {

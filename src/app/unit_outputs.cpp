@@ -62,31 +62,33 @@ std::string UnitOutputProblem(const ProgramOptions& options) {
     }
   }
   // A file the run writes (a document, the record, the simulated analyzer's
-  // screen) written over another, or
-  // over the store or the limits, would take the place of what the unit was
-  // kept or judged by.
+  // screen) written over another, or over the store or the limits, would
+  // take the place of what the unit was kept or judged by.
   struct Named {
     const char* option;
-    const std::string& file;
-    bool written;  // replaced by the run as a whole file
+    std::string file;
+    bool written;          // replaced by the run as a whole file
+    std::string replaced;  // the file itself (ReplacedFile), resolved once
   };
   std::vector<Named> named;
-  for (const Output& output : Outputs(options)) named.push_back({output.option, output.file, true});
-  named.push_back({"--record", options.record_file, true});
-  named.push_back({"--screen", options.screen_svg, true});
-  named.push_back({"--limits", options.limits_file, false});
-  const std::string replayed = ReplayedRecord(options.analyzer);
-  named.push_back({"--analyzer replay:", replayed, false});
+  const auto add = [&](const char* option, const std::string& file, bool written) {
+    if (!file.empty()) named.push_back({option, file, written, ReplacedFile(file)});
+  };
+  for (const Output& output : Outputs(options)) add(output.option, output.file, true);
+  add("--record", options.record_file, true);
+  add("--screen", options.screen_svg, true);
+  add("--limits", options.limits_file, false);
+  add("--analyzer replay:", ReplayedRecord(options.analyzer), false);
   const auto url = ParseResultsUrl(options.results);
   if (url && url->engine == Engine::Sqlite && url->target.rfind("file:", 0) != 0) {
-    named.push_back({"--results", url->target, false});
+    add("--results", url->target, false);
   }
-  named.push_back({"--spool", options.spool, false});
+  add("--spool", options.spool, false);
   for (std::size_t i = 0; i < named.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
       const Named& a = named[j];
       const Named& b = named[i];
-      if (!(a.written || b.written) || a.file.empty() || b.file.empty() || !NameTheSameFile(a.file, b.file)) continue;
+      if (!(a.written || b.written) || a.replaced.empty() || a.replaced != b.replaced) continue;
       return std::string(a.option) + " and " + b.option + " name the same file (" + b.file +
              "): one would replace the other";
     }

@@ -18,8 +18,7 @@ std::vector<UnitSink> UnitOutputSinks(const ProgramOptions& options, const UnitR
 // analyzer is touched: a folder that is missing or not writable, more than
 // one of them on standard output, or a file named twice (two documents, or
 // one over the record, the screen, the limits, the record replayed or a
-// SQLite store).
-// Empty when nothing stands in the way.
+// SQLite store). Empty when nothing stands in the way.
 std::string UnitOutputProblem(const ProgramOptions& options);
 
 // True when a document goes to standard output ("-"): the verdict line and

@@ -148,11 +148,11 @@ std::string WhyFileCannotBeWritten(const std::string& path) {
   return {};
 }
 
-bool NameTheSameFile(const std::string& a, const std::string& b) {
-  if (WritesThrough(a) || WritesThrough(b)) return false;
+std::string ReplacedFile(const std::string& path) {
+  if (WritesThrough(path)) return {};
   // Replacing renames over the link's target; a second hard link to the
   // same file keeps the old one, so links, not inodes, decide.
-  return InResolvedFolder(Resolved(a)) == InResolvedFolder(Resolved(b));
+  return InResolvedFolder(Resolved(path));
 }
 
 }  // namespace multitone

@@ -29,10 +29,10 @@ bool WritesThrough(const std::string& path);
 // cannot be written. Empty when nothing stands in the way.
 std::string WhyFileCannotBeWritten(const std::string& path);
 
-// True when `a` and `b` are one file under two names (the same path once
-// resolved, or one existing file through a link), so that replacing one
-// replaces the other. False for "-", a device or a FIFO: what is written
-// there goes through and replaces nothing.
-bool NameTheSameFile(const std::string& a, const std::string& b);
+// The file WriteFileDurably(path, ...) replaces, as one name: a symbolic
+// link followed and the folder resolved (links, ".", ".."), so that two
+// names of one file give the same text. Empty for "-", a device or a FIFO:
+// what is written there goes through and replaces nothing.
+std::string ReplacedFile(const std::string& path);
 
 }  // namespace multitone

@@ -2,6 +2,7 @@
 
 #include "common/iso_time.h"
 #include "line/golden_schedule.h"
+#include "store/store_session.h"
 
 namespace multitone {
 

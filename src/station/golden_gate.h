@@ -8,10 +8,11 @@
 #include <string>
 
 #include "store/run_storage.h"
-#include "store/store_session.h"
 #include "verdict/unit_result.h"
 
 namespace multitone {
+
+class StoreSession;
 
 // A unit whose serial is a golden unit of its limits becomes a golden
 // check: purpose "golden", the check's tag, and its figures compared with
