@@ -39,7 +39,7 @@ std::string FindHelperProgram(std::string_view name) {
 int RunHelperProgram(std::string_view name, int argc, const char* const* argv) {
   const std::string path = FindHelperProgram(name);
   if (path.empty()) {
-    std::cerr << "multitone: " << argv[0] << ": cannot find " << name << " beside "
+    std::cerr << "multitone: cannot find " << name << " beside "
               << (OwnFolder().empty() ? "multitone" : OwnFolder().string()) << " nor in "
               << MULTITONE_LIBEXEC_DIR << '\n';
     return 1;
@@ -50,7 +50,7 @@ int RunHelperProgram(std::string_view name, int argc, const char* const* argv) {
   args.push_back(nullptr);
   std::cout.flush();
   ::execv(path.c_str(), args.data());
-  std::cerr << "multitone: " << argv[0] << ": cannot run " << path << ": " << std::strerror(errno) << '\n';
+  std::cerr << "multitone: cannot run " << path << ": " << std::strerror(errno) << '\n';
   return 1;
 }
 

@@ -15,7 +15,8 @@ namespace multitone {
 std::string FindHelperProgram(std::string_view name);
 
 // Replaces this process with the helper, handing it argv[1..] (argv[0] is
-// "serve"). Returns only when the helper cannot be run: 1, with the reason
+// "serve", or multitone's own path when multitone-full is handed a whole
+// command line). Returns only when the helper cannot be run: 1, with the reason
 // on stderr.
 int RunHelperProgram(std::string_view name, int argc, const char* const* argv);
 

@@ -1,26 +1,25 @@
 #include "link/tirpc_library.h"
 
-#include <dlfcn.h>
-
 #include <string>
 #include <type_traits>
 
 #include "common/run_error.h"
+#include "common/shared_library.h"
 
 namespace multitone {
 
 // The library's handle is never closed: its functions are used until exit.
 TirpcFunctions LoadTirpc(const char* file) {
-  void* library = ::dlopen(file, RTLD_NOW | RTLD_LOCAL);
+  std::string why;
+  void* library = OpenSharedLibrary(file, why);
   if (library == nullptr) {
-    const char* why = ::dlerror();
     throw RunError(ErrorNumber::LinkCannotBeCreated,
                    std::string("VXI-11: cannot load the ONC RPC library ") + file +
-                       " (Debian package libtirpc3): " + (why ? why : "not found"));
+                       " (Debian package libtirpc3): " + why);
   }
   TirpcFunctions functions{};
   const auto bind = [library, file](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(SharedLibraryFunction(library, name));
     if (function == nullptr) {
       throw RunError(ErrorNumber::LinkCannotBeCreated,
                      std::string("VXI-11: ") + file + " has no " + name + " (Debian package libtirpc3)");

@@ -1,6 +1,5 @@
 #include "sim/real_fft.h"
 
-#include <dlfcn.h>
 #include <fftw3.h>
 
 #include <mutex>
@@ -8,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+
+#include "common/shared_library.h"
 
 namespace multitone::sim {
 namespace {
@@ -29,15 +30,15 @@ constexpr const char* kFftw = "libfftw3.so.3";
 
 // The library's handle is never closed: its functions are used until exit.
 FftwFunctions LoadFftw() {
-  void* library = ::dlopen(kFftw, RTLD_NOW | RTLD_LOCAL);
+  std::string why;
+  void* library = OpenSharedLibrary(kFftw, why);
   if (library == nullptr) {
-    const char* why = ::dlerror();
     throw std::runtime_error(std::string("simulated analyzer: cannot load the FFT library ") + kFftw +
-                             " (Debian package libfftw3-double3): " + (why ? why : "not found"));
+                             " (Debian package libfftw3-double3): " + why);
   }
   FftwFunctions functions{};
   const auto bind = [library](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(SharedLibraryFunction(library, name));
     if (function == nullptr) throw std::runtime_error(std::string(kFftw) + " has no " + name);
   };
   bind(functions.fftw_alloc_complex, "fftw_alloc_complex");

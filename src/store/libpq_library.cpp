@@ -1,10 +1,9 @@
 #include "store/libpq_library.h"
 
-#include <dlfcn.h>
-
 #include <string>
 #include <type_traits>
 
+#include "common/shared_library.h"
 #include "store/database.h"
 
 namespace multitone {
@@ -14,15 +13,15 @@ constexpr const char* kLibpq = "libpq.so.5";
 
 // The library's handle is never closed: its functions are used until exit.
 LibpqFunctions Load() {
-  void* library = ::dlopen(kLibpq, RTLD_NOW | RTLD_LOCAL);
+  std::string why;
+  void* library = OpenSharedLibrary(kLibpq, why);
   if (library == nullptr) {
-    const char* why = ::dlerror();
     throw StoreError(std::string("PostgreSQL: cannot load the client library ") + kLibpq +
-                     " (Debian package libpq5): " + (why ? why : "not found"));
+                     " (Debian package libpq5): " + why);
   }
   LibpqFunctions functions{};
   const auto bind = [library](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(SharedLibraryFunction(library, name));
     if (function == nullptr) {
       throw StoreError(std::string("PostgreSQL: ") + kLibpq + " has no " + name);
     }

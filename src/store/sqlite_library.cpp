@@ -1,10 +1,9 @@
 #include "store/sqlite_library.h"
 
-#include <dlfcn.h>
-
 #include <string>
 #include <type_traits>
 
+#include "common/shared_library.h"
 #include "store/database.h"
 
 namespace multitone {
@@ -14,15 +13,15 @@ constexpr const char* kSqlite = "libsqlite3.so.0";
 
 // The library's handle is never closed: its functions are used until exit.
 SqliteFunctions Load() {
-  void* library = ::dlopen(kSqlite, RTLD_NOW | RTLD_LOCAL);
+  std::string why;
+  void* library = OpenSharedLibrary(kSqlite, why);
   if (library == nullptr) {
-    const char* why = ::dlerror();
     throw StoreError(std::string("SQLite: cannot load the library ") + kSqlite +
-                     " (Debian package libsqlite3-0): " + (why ? why : "not found"));
+                     " (Debian package libsqlite3-0): " + why);
   }
   SqliteFunctions functions{};
   const auto bind = [library](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(SharedLibraryFunction(library, name));
     if (function == nullptr) throw StoreError(std::string("SQLite: ") + kSqlite + " has no " + name);
   };
   bind(functions.bind_double, "sqlite3_bind_double");
