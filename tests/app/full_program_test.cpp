@@ -4,12 +4,12 @@
 // itself, and names multitone-full for the rest.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "app/full_program.h"
+#include "support/record_replay.h"
 #include "support/scripted_server.h"
 #include "support/subprocess.h"
 #include "support/synthetic_devices.h"
@@ -54,30 +54,24 @@ TEST(FullProgram, WhatNeedsASharedLibraryIsHandedOver) {
 
 class AloneInAFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "multitone-alone.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
   // `program` copied into the folder, alone.
   std::string Alone(const char* program, const char* name) {
-    const auto copy = folder_ / name;
-    std::filesystem::copy_file(program, copy);
-    return copy.string();
+    std::filesystem::copy_file(program, folder_.Path(name));
+    return folder_.Path(name);
   }
   std::string Missing(const std::string& helper) const {
-    return "multitone: cannot find " + helper + " beside " + folder_.string() + " nor in " + MULTITONE_LIBEXEC_DIR +
+    return "multitone: cannot find " + helper + " beside " +
+           std::filesystem::path(folder_.Path(helper)).parent_path().string() + " nor in " + MULTITONE_LIBEXEC_DIR +
            "\n";
   }
-  std::filesystem::path folder_;
+  TemporaryFolder folder_;
 };
 
 TEST_F(AloneInAFolder, MultitoneRunsAndStoresASocketUnitItself) {
   ScriptedAnalyzer analyzer;
   Apply(PlausibleDevice(), analyzer);
   ScriptedServer server(analyzer);
-  const std::string store = (folder_ / "runs.db").string();
+  const std::string store = folder_.Path("runs.db");
   const ProgramResult result =
       RunProgram({Alone(MULTITONE_BINARY, "multitone"), "--analyzer", server.Address(), "--serial", "SN1",
                   "--results", store},
