@@ -164,6 +164,9 @@ void StationRunner::Conclude(UnitResult unit) {
   }
   history_.Remember(summary, unit.ended_at);
   {
+    // Let go last: from here the API gives the run's result, and the status
+    // it asks next already counts the run (the result cached, the summary
+    // remembered, above).
     std::lock_guard lock(mutex_);
     last_ = summary;
     current_.reset();

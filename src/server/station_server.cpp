@@ -136,10 +136,14 @@ void StationServer::Impl::Route() {
   http.Post("/api/runs", [this](const httplib::Request& req, httplib::Response& res) { PostRun(req, res); });
   http.Get(R"(/api/runs/([0-9a-f-]{36}))", [this](const httplib::Request& req, httplib::Response& res) {
     const std::string run_id = req.matches[1];
-    if (const auto result = results.Find(run_id)) {
-      res.set_content(result->json, "application/json");
-    } else if (const auto current = runner.Current(); current && current->run_id == run_id) {
+    // Running until the runner lets the run go: its result is cached before
+    // that, and given only after, when the station shows it counted and
+    // idle and takes the next unit. Asked the other way round, a client
+    // could read the result and then be refused its next unit as busy.
+    if (const auto current = runner.Current(); current && current->run_id == run_id) {
       SendJson(res, 202, {{"run_id", run_id}, {"state", "running"}});
+    } else if (const auto result = results.Find(run_id)) {
+      res.set_content(result->json, "application/json");
     } else {
       SendError(res, 404, "no run " + run_id + " on this station");
     }

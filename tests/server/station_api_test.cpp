@@ -235,6 +235,39 @@ TEST(StationApi, OneRunAtATimeAndItsResultAfterwards) {
   station.ResultOf(json::parse(third->body).at("run_id"));
 }
 
+// Holds the runner after a run's result is cached, before it lets the run go.
+class HeldHistory : public MemoryRunHistory {
+ public:
+  void Remember(const RunSummary& summary, std::chrono::system_clock::time_point ended_at) override {
+    reached.Open();
+    release.Pass();
+    MemoryRunHistory::Remember(summary, ended_at);
+  }
+  Gate reached;
+  Gate release;
+};
+
+// A client that has the result may start the next unit at once: until the
+// station counts the run and is idle, the run is still running to the API.
+TEST(StationApi, AResultIsGivenOnlyOnceTheStationHasLetTheRunGo) {
+  auto history = std::make_unique<HeldHistory>();
+  HeldHistory& held = *history;
+  Station station({}, false, std::move(history));
+  const auto started = station.PostSerial("PB20000003");
+  ASSERT_EQ(started->status, 202);
+  const std::string run_id = json::parse(started->body).at("run_id");
+  held.reached.Pass();
+  EXPECT_EQ(station.Client().Get("/api/runs/" + run_id)->status, 202);
+  EXPECT_EQ(json::parse(station.Client().Get("/api/status")->body).at("state"), "running");
+  held.release.Open();
+
+  EXPECT_EQ(station.ResultOf(run_id).at("verdict"), "PASS");
+  const json status = json::parse(station.Client().Get("/api/status")->body);
+  EXPECT_EQ(status.at("state"), "idle");
+  EXPECT_EQ(status.at("today").at("tested"), 1);
+  EXPECT_EQ(station.PostSerial("PB20000004")->status, 202);
+}
+
 TEST(StationApi, AStopFinishesAndRecordsTheRunInProgress) {
   Station station({}, /*gated=*/true);
   const auto started = station.PostSerial("PB20000007");
