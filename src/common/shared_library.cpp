@@ -9,13 +9,6 @@ namespace {
 std::span<const LinkedLibrary> linked_only;
 bool linked_libraries_only = false;
 
-const LinkedLibrary* Linked(void* library) {
-  for (const LinkedLibrary& linked : linked_only) {
-    if (library == &linked) return &linked;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 void UseLinkedLibrariesOnly(std::span<const LinkedLibrary> linked) {
@@ -41,10 +34,9 @@ void* OpenSharedLibrary(const char* file, std::string& why) {
 
 void* SharedLibraryFunction(void* library, const char* name) {
   if (linked_libraries_only) {
-    if (const LinkedLibrary* linked = Linked(library)) {
-      for (const LinkedFunction& function : linked->functions) {
-        if (function.name == name) return function.address;
-      }
+    // Every handle here is one OpenSharedLibrary gave: a linked library.
+    for (const LinkedFunction& function : static_cast<const LinkedLibrary*>(library)->functions) {
+      if (function.name == name) return function.address;
     }
     return nullptr;
   }

@@ -32,4 +32,12 @@ void* OpenSharedLibrary(const char* file, std::string& why);
 // The function `name` of `library`, or nullptr when it has none.
 void* SharedLibraryFunction(void* library, const char* name);
 
+// Points `function` at the function `name` of `library`, with its own type;
+// false (and nullptr) when the library has none.
+template <typename Function>
+bool TakeSharedLibraryFunction(void* library, const char* name, Function*& function) {
+  function = reinterpret_cast<Function*>(SharedLibraryFunction(library, name));
+  return function != nullptr;
+}
+
 }  // namespace multitone

@@ -1,7 +1,6 @@
 #include "link/tirpc_library.h"
 
 #include <string>
-#include <type_traits>
 
 #include "common/run_error.h"
 #include "common/shared_library.h"
@@ -19,8 +18,7 @@ TirpcFunctions LoadTirpc(const char* file) {
   }
   TirpcFunctions functions{};
   const auto bind = [library, file](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(SharedLibraryFunction(library, name));
-    if (function == nullptr) {
+    if (!TakeSharedLibraryFunction(library, name, function)) {
       throw RunError(ErrorNumber::LinkCannotBeCreated,
                      std::string("VXI-11: ") + file + " has no " + name + " (Debian package libtirpc3)");
     }

@@ -6,7 +6,6 @@
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <type_traits>
 
 #include "common/shared_library.h"
 
@@ -38,8 +37,9 @@ FftwFunctions LoadFftw() {
   }
   FftwFunctions functions{};
   const auto bind = [library](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(SharedLibraryFunction(library, name));
-    if (function == nullptr) throw std::runtime_error(std::string(kFftw) + " has no " + name);
+    if (!TakeSharedLibraryFunction(library, name, function)) {
+      throw std::runtime_error(std::string(kFftw) + " has no " + name);
+    }
   };
   bind(functions.fftw_alloc_complex, "fftw_alloc_complex");
   bind(functions.fftw_alloc_real, "fftw_alloc_real");

@@ -1,7 +1,6 @@
 #include "store/libpq_library.h"
 
 #include <string>
-#include <type_traits>
 
 #include "common/shared_library.h"
 #include "store/database.h"
@@ -21,8 +20,7 @@ LibpqFunctions Load() {
   }
   LibpqFunctions functions{};
   const auto bind = [library](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(SharedLibraryFunction(library, name));
-    if (function == nullptr) {
+    if (!TakeSharedLibraryFunction(library, name, function)) {
       throw StoreError(std::string("PostgreSQL: ") + kLibpq + " has no " + name);
     }
   };

@@ -1,7 +1,6 @@
 #include "store/sqlite_library.h"
 
 #include <string>
-#include <type_traits>
 
 #include "common/shared_library.h"
 #include "store/database.h"
@@ -21,8 +20,9 @@ SqliteFunctions Load() {
   }
   SqliteFunctions functions{};
   const auto bind = [library](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(SharedLibraryFunction(library, name));
-    if (function == nullptr) throw StoreError(std::string("SQLite: ") + kSqlite + " has no " + name);
+    if (!TakeSharedLibraryFunction(library, name, function)) {
+      throw StoreError(std::string("SQLite: ") + kSqlite + " has no " + name);
+    }
   };
   bind(functions.bind_double, "sqlite3_bind_double");
   bind(functions.bind_int64, "sqlite3_bind_int64");
