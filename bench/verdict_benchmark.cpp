@@ -39,7 +39,7 @@ void JudgeAndWriteOutputs(benchmark::State& state) {
     unit.limits = LoadLimits(std::string(TESTS_SOURCE_DIR) + "/../examples/limits.toml");
     unit.results = results;
     unit.judgement = Judge(unit.results, &unit.limits->limits);
-    std::string json = ResultJson(unit).dump(2);
+    std::string json = ResultJsonText(unit, 2);
     std::string junit = JunitReport(unit);
     std::string html = HtmlReport(unit);
     std::string line = VerdictLine(unit);
@@ -69,7 +69,7 @@ BENCHMARK(LimitsFileLoaded)->Unit(benchmark::kMicrosecond);
 
 void ResultJsonWritten(benchmark::State& state) {
   const UnitResult unit = JudgedUnit();
-  for (auto _ : state) benchmark::DoNotOptimize(ResultJson(unit).dump(2));
+  for (auto _ : state) benchmark::DoNotOptimize(ResultJsonText(unit, 2));
 }
 BENCHMARK(ResultJsonWritten)->Unit(benchmark::kMicrosecond);
 
