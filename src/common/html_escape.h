@@ -10,4 +10,7 @@ namespace multitone {
 
 std::string HtmlEscape(std::string_view text);
 
+// The same, added to the end of `out`: documents are written into one string.
+void AppendHtmlEscaped(std::string& out, std::string_view text);
+
 }  // namespace multitone

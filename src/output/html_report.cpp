@@ -6,26 +6,43 @@
 #include "common/iso_time.h"
 #include "output/response_svg.h"
 #include "common/short_number.h"
-#include "output/result_json.h"
 #include "output/verdict_line.h"
 
 namespace multitone {
 namespace {
 
-std::string Cell(std::optional<double> value) {
-  if (!value) return "&mdash;";
-  return ShortNumber(*value);
+void Cell(std::string& html, std::optional<double> value) {
+  html += value ? ShortNumber(*value) : "&mdash;";
 }
 
-std::string Row(const Measurement& m) {
-  const std::string outcome = m.outcome ? std::string(OutcomeName(*m.outcome)) : "";
-  std::string name = HtmlEscape(m.figure);
-  if (m.tone != 0) name += " " + Cell(m.nominal_hz) + " Hz";
-  return "<tr class=\"" + (outcome.empty() ? std::string("none") : outcome) + "\"><td>" +
-         HtmlEscape(m.channel) + "</td><td>" + name + "</td><td class=\"num\">" +
-         (m.value ? Cell(m.value) : "not defined") + "</td><td>" + HtmlEscape(m.unit) +
-         "</td><td class=\"num\">" + Cell(m.low) + "</td><td class=\"num\">" + Cell(m.high) +
-         "</td><td>" + outcome + "</td></tr>\n";
+void Row(std::string& html, const Measurement& m) {
+  const std::string_view outcome = m.outcome ? OutcomeName(*m.outcome) : "";
+  html += "<tr class=\"";
+  html += outcome.empty() ? "none" : outcome;
+  html += "\"><td>";
+  AppendHtmlEscaped(html, m.channel);
+  html += "</td><td>";
+  AppendHtmlEscaped(html, m.figure);
+  if (m.tone != 0) {
+    html += " ";
+    Cell(html, m.nominal_hz);
+    html += " Hz";
+  }
+  html += "</td><td class=\"num\">";
+  if (m.value) {
+    Cell(html, m.value);
+  } else {
+    html += "not defined";
+  }
+  html += "</td><td>";
+  AppendHtmlEscaped(html, m.unit);
+  html += "</td><td class=\"num\">";
+  Cell(html, m.low);
+  html += "</td><td class=\"num\">";
+  Cell(html, m.high);
+  html += "</td><td>";
+  html += outcome;
+  html += "</td></tr>\n";
 }
 
 constexpr const char* kStyle = R"(
@@ -48,6 +65,7 @@ std::string HtmlReport(const UnitResult& unit) {
   std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" +
                      HtmlEscape(verdict + " " + unit.serial) + "</title><style>" + kStyle +
                      "</style></head><body>\n";
+  html.reserve(16 * 1024);
   html += "<div class=\"banner " + verdict + "\">" + verdict + " " + HtmlEscape(unit.serial) +
           (unit.simulated ? "<span class=\"sim\">SIMULATED</span>" : "") + "</div>\n";
   std::string detail;
@@ -60,7 +78,11 @@ std::string HtmlReport(const UnitResult& unit) {
 
   html += "<table class=\"identity\">";
   const auto row = [&](const char* label, const std::string& value) {
-    html += std::string("<tr><th>") + label + "</th><td>" + HtmlEscape(value) + "</td></tr>";
+    html += "<tr><th>";
+    html += label;
+    html += "</th><td>";
+    AppendHtmlEscaped(html, value);
+    html += "</td></tr>";
   };
   row("Serial", unit.serial);
   row("Station", unit.station);
@@ -78,15 +100,16 @@ std::string HtmlReport(const UnitResult& unit) {
   html += "<h2>Figures</h2>\n<table class=\"figures\"><tr><th>channel</th><th>figure</th><th>value</th>"
           "<th>unit</th><th>min</th><th>max</th><th>outcome</th></tr>\n";
   for (const Measurement& m : unit.judgement.measurements) {
-    if (m.figure != kResponseName) html += Row(m);
+    if (m.figure != kResponseName) Row(html, m);
   }
   html += "</table>\n<h2>Response</h2>\n" + ResponseSvg(unit);
   html += "<table class=\"tones\"><tr><th>channel</th><th>tone</th><th>dB</th><th>unit</th><th>low</th>"
           "<th>high</th><th>outcome</th></tr>\n";
   for (const Measurement& m : unit.judgement.measurements) {
-    if (m.figure == kResponseName) html += Row(m);
+    if (m.figure == kResponseName) Row(html, m);
   }
-  return html + "</table>\n</body></html>\n";
+  html += "</table>\n</body></html>\n";
+  return html;
 }
 
 }  // namespace multitone

@@ -11,20 +11,35 @@
 namespace multitone {
 namespace {
 
-// XML and HTML escape the same five characters; HtmlEscape also replaces
-// what XML may not hold (control characters, bytes that are not UTF-8).
-std::string Xml(std::string_view text) { return HtmlEscape(text); }
+// The report is written into one string. XML and HTML escape the same five
+// characters; the escape also replaces what XML may not hold (control
+// characters, bytes that are not UTF-8).
+class Xml {
+ public:
+  Xml& operator<<(std::string_view markup) {
+    text_ += markup;
+    return *this;
+  }
+  // Text from outside, escaped.
+  Xml& Text(std::string_view text) {
+    AppendHtmlEscaped(text_, text);
+    return *this;
+  }
+  std::string& str() { return text_; }
 
-std::string CaseName(const Measurement& m) {
-  std::string name;
-  if (!m.channel.empty()) name += std::string(m.channel) + ".";
-  name += std::string(m.figure);
-  if (m.tone != 0) name += "." + std::to_string(m.tone);
-  return name;
+ private:
+  std::string text_;
+};
+
+void CaseName(Xml& out, const Measurement& m) {
+  if (!m.channel.empty()) out.Text(m.channel) << ".";
+  out.Text(m.figure);
+  if (m.tone != 0) out << "." << std::to_string(m.tone);
 }
 
-std::string Property(std::string_view name, const std::string& value) {
-  return "<property name=\"" + std::string(name) + "\" value=\"" + Xml(value) + "\"/>";
+void Property(Xml& out, std::string_view name, std::string_view value) {
+  out << "<property name=\"" << name << "\" value=\"";
+  out.Text(value) << "\"/>";
 }
 
 std::string Optional(const std::optional<double>& value) {
@@ -41,45 +56,62 @@ std::string Seconds(const UnitResult& unit) {
 }  // namespace
 
 std::string JunitReport(const UnitResult& unit) {
-  const std::string classname = "multitone." + Xml(unit.serial.empty() ? "unit" : unit.serial);
-  std::string cases;
+  Xml classname;
+  classname << "multitone.";
+  classname.Text(unit.serial.empty() ? "unit" : unit.serial);
+  Xml cases;
+  cases.str().reserve(256 * unit.judgement.measurements.size() + 512);
   int tests = 0, failures = 0, errors = 0, skipped = 0;
   // One testcase for every limited figure, judged or not, so every run of a
   // limits file has the same testcases; then one for the run itself.
   for (const Measurement& m : unit.judgement.measurements) {
     if (!m.low && !m.high) continue;
     ++tests;
-    const std::string outcome = m.outcome ? std::string(OutcomeName(*m.outcome)) : "NOT_MEASURED";
-    cases += "    <testcase classname=\"" + classname + "\" name=\"" + Xml(CaseName(m)) + "\" time=\"0\">\n" +
-             "      <properties>" + Property("value", Optional(m.value)) + Property("unit", std::string(m.unit)) +
-             Property("low", Optional(m.low)) + Property("high", Optional(m.high)) +
-             Property("outcome", outcome) + "</properties>\n";
+    cases << "    <testcase classname=\"" << classname.str() << "\" name=\"";
+    CaseName(cases, m);
+    cases << "\" time=\"0\">\n      <properties>";
+    Property(cases, "value", Optional(m.value));
+    Property(cases, "unit", m.unit);
+    Property(cases, "low", Optional(m.low));
+    Property(cases, "high", Optional(m.high));
+    Property(cases, "outcome", m.outcome ? OutcomeName(*m.outcome) : "NOT_MEASURED");
+    cases << "</properties>\n";
     if (m.outcome == Outcome::Fail) {
       ++failures;
-      cases += "      <failure message=\"" + Xml(DescribeMeasurement(m)) + "\"/>\n";
+      cases << "      <failure message=\"";
+      cases.Text(DescribeMeasurement(m)) << "\"/>\n";
     } else if (!m.outcome) {
       ++skipped;
-      cases += "      <skipped message=\"not measured: the run stopped before it\"/>\n";
+      cases << "      <skipped message=\"not measured: the run stopped before it\"/>\n";
     } else if (m.outcome == Outcome::Marginal) {
-      cases += "      <system-out>MARGINAL: " + Xml(DescribeMeasurement(m)) + "</system-out>\n";
+      cases << "      <system-out>MARGINAL: ";
+      cases.Text(DescribeMeasurement(m)) << "</system-out>\n";
     }
-    cases += "    </testcase>\n";
+    cases << "    </testcase>\n";
   }
   ++tests;
-  cases += "    <testcase classname=\"" + classname + "\" name=\"run\" time=\"" + Seconds(unit) + "\">\n" +
-           "      <properties>" + Property("verdict", std::string(VerdictName(unit.judgement.verdict))) +
-           "</properties>\n";
+  const std::string seconds = Seconds(unit);
+  cases << "    <testcase classname=\"" << classname.str() << "\" name=\"run\" time=\"" << seconds
+        << "\">\n      <properties>";
+  Property(cases, "verdict", VerdictName(unit.judgement.verdict));
+  cases << "</properties>\n";
   if (unit.results.error) {
     ++errors;
-    cases += "      <error message=\"" + Xml(unit.results.error->Line()) + "\"/>\n";
+    cases << "      <error message=\"";
+    cases.Text(unit.results.error->Line()) << "\"/>\n";
   }
-  cases += "    </testcase>\n";
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n  <testsuite name=\"multitone " +
-         Xml(unit.serial) + (unit.simulated ? " SIMULATED" : "") + "\" tests=\"" + std::to_string(tests) +
-         "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-         "\" skipped=\"" + std::to_string(skipped) + "\" time=\"" + Seconds(unit) + "\" timestamp=\"" +
-         IsoTimeUtc(unit.started_at) + "\" hostname=\"" + Xml(unit.station) + "\">\n" + cases +
-         "  </testsuite>\n</testsuites>\n";
+  cases << "    </testcase>\n";
+
+  Xml report;
+  report.str().reserve(cases.str().size() + 512);
+  report << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n  <testsuite name=\"multitone ";
+  report.Text(unit.serial) << (unit.simulated ? " SIMULATED" : "") << "\" tests=\"" << std::to_string(tests)
+                           << "\" failures=\"" << std::to_string(failures) << "\" errors=\""
+                           << std::to_string(errors) << "\" skipped=\"" << std::to_string(skipped)
+                           << "\" time=\"" << seconds << "\" timestamp=\"" << IsoTimeUtc(unit.started_at)
+                           << "\" hostname=\"";
+  report.Text(unit.station) << "\">\n" << cases.str() << "  </testsuite>\n</testsuites>\n";
+  return std::move(report.str());
 }
 
 }  // namespace multitone
