@@ -80,21 +80,23 @@ std::string ResponseSvg(const UnitResult& unit) {
            "stroke=\"#2e9d4a\" stroke-opacity=\"0.5\"/>\n";
   }
 
+  // Each coordinate's text is formed once: the grid repeats a few of them.
+  const std::string left = Num(kLeft), right = Num(kRight), label_x = Num(kLeft - 6);
   for (double db = scale.low; db <= scale.high + 1e-9; db += scale.step) {
-    svg += "<line x1=\"" + Num(kLeft) + "\" x2=\"" + Num(kRight) + "\" y1=\"" + Num(scale.Y(db)) +
-           "\" y2=\"" + Num(scale.Y(db)) + "\" stroke=\"#ddd\"/>";
-    svg += "<text x=\"" + Num(kLeft - 6) + "\" y=\"" + Num(scale.Y(db) + 4) + "\" text-anchor=\"end\">" +
-           Num(db) + "</text>\n";
+    const std::string y = Num(scale.Y(db));
+    svg += "<line x1=\"" + left + "\" x2=\"" + right + "\" y1=\"" + y + "\" y2=\"" + y + "\" stroke=\"#ddd\"/>";
+    svg += "<text x=\"" + label_x + "\" y=\"" + Num(scale.Y(db) + 4) + "\" text-anchor=\"end\">" + Num(db) +
+           "</text>\n";
   }
+  const std::string top = Num(kTop), bottom = Num(kBottom), label_y = Num(kBottom + 14);
   for (const double hz : {20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0}) {
     char label[16];
     std::snprintf(label, sizeof label, hz >= 1000 ? "%gk" : "%g", hz >= 1000 ? hz / 1000 : hz);
-    svg += "<line x1=\"" + Num(X(hz)) + "\" x2=\"" + Num(X(hz)) + "\" y1=\"" + Num(kTop) + "\" y2=\"" +
-           Num(kBottom) + "\" stroke=\"#eee\"/>";
-    svg += "<text x=\"" + Num(X(hz)) + "\" y=\"" + Num(kBottom + 14) + "\" text-anchor=\"middle\">" +
-           label + "</text>\n";
+    const std::string x = Num(X(hz));
+    svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + top + "\" y2=\"" + bottom + "\" stroke=\"#eee\"/>";
+    svg += "<text x=\"" + x + "\" y=\"" + label_y + "\" text-anchor=\"middle\">" + label + "</text>\n";
   }
-  svg += "<text x=\"" + Num(kRight) + "\" y=\"" + Num(kHeight - 4) + "\" text-anchor=\"end\">Hz</text>";
+  svg += "<text x=\"" + right + "\" y=\"" + Num(kHeight - 4) + "\" text-anchor=\"end\">Hz</text>";
   svg += "<text x=\"12\" y=\"" + Num(kTop + 8) + "\">dB</text>\n";
 
   for (const Channel channel : kChannels) {
@@ -103,9 +105,10 @@ std::string ResponseSvg(const UnitResult& unit) {
     for (const Measurement& m : unit.judgement.measurements) {
       if (m.figure != kResponseName || m.channel != ChannelName(channel) || !m.value) continue;
       const double hz = m.frequency_hz > 0 ? m.frequency_hz : m.nominal_hz;
-      points += Num(X(hz)) + "," + Num(scale.Y(*m.value)) + " ";
+      const std::string x = Num(X(hz)), y = Num(scale.Y(*m.value));
+      points += x + "," + y + " ";
       if (m.outcome == Outcome::Fail) {
-        marks += "<circle class=\"fail\" cx=\"" + Num(X(hz)) + "\" cy=\"" + Num(scale.Y(*m.value)) +
+        marks += "<circle class=\"fail\" cx=\"" + x + "\" cy=\"" + y +
                  "\" r=\"5\" fill=\"none\" stroke=\"#d00\" stroke-width=\"2\"/>";
       }
     }
