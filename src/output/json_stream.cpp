@@ -128,6 +128,22 @@ void JsonStream::Null() {
   text_ += "null";
 }
 
+void JsonStream::NumberOrNull(const std::optional<double>& value) {
+  if (value) {
+    Number(*value);
+  } else {
+    Null();
+  }
+}
+
+void JsonStream::StringOrNull(std::string_view text) {
+  if (text.empty()) {
+    Null();
+  } else {
+    String(text);
+  }
+}
+
 std::string JsonStream::Take() {
   if (!levels_.empty() || after_key_) throw std::logic_error("a JSON document taken unfinished");
   return std::move(text_);

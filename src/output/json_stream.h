@@ -9,6 +9,7 @@
 // The writer keeps the layout; the caller keeps the order: an object's keys
 // must come in byte order, as in the tree's map, and a key out of order or
 // given twice throws std::logic_error instead of writing another document.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,9 @@ class JsonStream {
   void Integer(long long value);
   void Bool(bool value);
   void Null();
+  // null for an empty value: a number not formed, a name not given.
+  void NumberOrNull(const std::optional<double>& value);
+  void StringOrNull(std::string_view text);
 
   // The document written; the writer is empty afterwards.
   std::string Take();

@@ -13,14 +13,6 @@ namespace {
 
 // Keys are written in byte order, as the document has always had them.
 
-void Optional(JsonStream& out, const std::optional<double>& value) {
-  if (value) {
-    out.Number(*value);
-  } else {
-    out.Null();
-  }
-}
-
 void OutcomeOf(JsonStream& out, const Measurement& m) {
   if (m.outcome) {
     out.String(OutcomeName(*m.outcome));
@@ -33,21 +25,21 @@ void OutcomeOf(JsonStream& out, const Measurement& m) {
 void FigureObject(JsonStream& out, const Measurement& m) {
   out.BeginObject();
   out.Key("defined").Bool(m.value.has_value());
-  Optional(out.Key("high"), m.high);
-  Optional(out.Key("low"), m.low);
+  out.Key("high").NumberOrNull(m.high);
+  out.Key("low").NumberOrNull(m.low);
   OutcomeOf(out.Key("outcome"), m);
   out.Key("unit").String(m.unit);
-  Optional(out.Key("value"), m.value);
+  out.Key("value").NumberOrNull(m.value);
   out.EndObject();
 }
 
 void Tone(JsonStream& out, const Measurement& m) {
   out.BeginObject();
-  Optional(out.Key("db"), m.value);
+  out.Key("db").NumberOrNull(m.value);
   out.Key("defined").Bool(m.value.has_value());
   out.Key("frequency_hz").Number(m.frequency_hz);
-  Optional(out.Key("high"), m.high);
-  Optional(out.Key("low"), m.low);
+  out.Key("high").NumberOrNull(m.high);
+  out.Key("low").NumberOrNull(m.low);
   out.Key("nominal_hz").Number(m.nominal_hz);
   OutcomeOf(out.Key("outcome"), m);
   out.Key("tone").Integer(m.tone);
@@ -120,14 +112,6 @@ void Alarms(JsonStream& out, const std::vector<UnitAlarm>& alarms) {
   out.EndArray();
 }
 
-void NameOrNull(JsonStream& out, const std::string& name) {
-  if (name.empty()) {
-    out.Null();
-  } else {
-    out.String(name);
-  }
-}
-
 void LimitsSourceOf(JsonStream& out, const std::optional<LimitsSource>& source) {
   if (!source) {
     out.Null();
@@ -135,8 +119,8 @@ void LimitsSourceOf(JsonStream& out, const std::optional<LimitsSource>& source) 
   }
   out.BeginObject();
   out.Key("file").String(source->file);
-  NameOrNull(out.Key("product"), source->limits.product);
-  NameOrNull(out.Key("revision"), source->limits.revision);
+  out.Key("product").StringOrNull(source->limits.product);
+  out.Key("revision").StringOrNull(source->limits.revision);
   out.Key("sha256").String(source->sha256);
   out.EndObject();
 }
@@ -173,11 +157,8 @@ std::string ResultJsonText(const UnitResult& unit, int indent) {
   if (pitch != all.rend()) FigureObject(out.Key("pitch_error"), *pitch);
   out.Key("program_version").String(unit.program_version);
   const FigureValue& reference = unit.results.reference_frequency_hz;
-  if (reference.defined) {
-    out.Key("reference_frequency_hz").Number(reference.value);
-  } else {
-    out.Key("reference_frequency_hz").Null();
-  }
+  out.Key("reference_frequency_hz")
+      .NumberOrNull(reference.defined ? std::optional(reference.value) : std::nullopt);
   Response(out.Key("response"), all);
   out.Key("run_id").String(unit.run_id);
   out.Key("schema").String("multitone-result/1");
