@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace multitone {
@@ -44,26 +43,46 @@ std::string BaseOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The path a symbolic link leads to (the path itself when it is none, or
-// when it dangles: then the link's target is created).
-std::string Resolved(const std::string& path) {
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-  char target[PATH_MAX];
-  const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-  if (n <= 0) return path;
-  const std::string to(target, static_cast<std::size_t>(n));
-  const std::string joined = to.front() == '/' ? to : FolderOf(path) + "/" + to;
-  return Resolved(joined);
+// A chain of symbolic links longer than this goes round (the kernel's own
+// bound): the path is then refused, never followed for ever.
+constexpr int kMostLinks = 40;
+
+// What a path names once symbolic links are followed: the path of the file
+// itself and, when something is there, its status. A dangling link leads to
+// the path its target would be created at.
+struct Target {
+  std::string path;
+  bool exists = false;
+  struct stat status {};
+  int error = 0;  // ELOOP when the links go round
+};
+
+Target Resolve(const std::string& path) {
+  Target target{path};
+  for (int links = 0;; ++links) {
+    // Not a link, lstat says what stat would: one call for both.
+    if (::lstat(target.path.c_str(), &target.status) != 0) return target;
+    if (!S_ISLNK(target.status.st_mode)) {
+      target.exists = true;
+      return target;
+    }
+    if (links == kMostLinks) {
+      target.error = ELOOP;
+      return target;
+    }
+    char to[PATH_MAX];
+    const ssize_t n = ::readlink(target.path.c_str(), to, sizeof to - 1);
+    if (n <= 0) {
+      target.exists = ::stat(target.path.c_str(), &target.status) == 0;
+      return target;
+    }
+    const std::string next(to, static_cast<std::size_t>(n));
+    target.path = next.front() == '/' ? next : FolderOf(target.path) + "/" + next;
+  }
 }
 
-// `path` with its folder resolved (links, ".", ".."), as the file there is
-// found whatever way it is named; the path as it is when the folder is not
-// there.
-std::string InResolvedFolder(const std::string& path) {
-  char folder[PATH_MAX];
-  if (::realpath(FolderOf(path).c_str(), folder) == nullptr) return path;
-  return std::string(folder) + "/" + BaseOf(path);
+bool GoesThrough(const Target& target) {
+  return target.exists && !S_ISREG(target.status.st_mode) && !S_ISDIR(target.status.st_mode);
 }
 
 std::string WriteThrough(const std::string& path, std::string_view content) {
@@ -118,41 +137,40 @@ std::string WriteFileDurably(const std::string& path, std::string_view content) 
     return {};
   }
   if (path.empty()) return "cannot write a file with an empty name";
-  const std::string target = Resolved(path);
-  struct stat status {};
-  if (::stat(target.c_str(), &status) == 0) {
-    if (S_ISDIR(status.st_mode)) return Reason("write", path, EISDIR);
-    if (!S_ISREG(status.st_mode)) return WriteThrough(target, content);
-  }
-  return ReplaceAtomically(target, content);
+  const Target target = Resolve(path);
+  if (target.error != 0) return Reason("write", path, target.error);
+  if (target.exists && S_ISDIR(target.status.st_mode)) return Reason("write", path, EISDIR);
+  if (GoesThrough(target)) return WriteThrough(target.path, content);
+  return ReplaceAtomically(target.path, content);
 }
 
 bool WritesThrough(const std::string& path) {
-  if (path == "-") return true;
-  struct stat status {};
-  return ::stat(Resolved(path).c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+  return path == "-" || GoesThrough(Resolve(path));
 }
 
 std::string WhyFileCannotBeWritten(const std::string& path) {
   if (path.empty()) return "empty file name";
   if (path == "-") return {};
-  const std::string target = Resolved(path);
-  struct stat status {};
-  if (::stat(target.c_str(), &status) == 0) {
-    if (S_ISDIR(status.st_mode)) return path + ": " + std::strerror(EISDIR);
-    if (!S_ISREG(status.st_mode)) {
-      return ::access(target.c_str(), W_OK) == 0 ? "" : path + ": " + std::strerror(errno);
-    }
+  const Target target = Resolve(path);
+  if (target.error != 0) return path + ": " + std::strerror(target.error);
+  if (target.exists && S_ISDIR(target.status.st_mode)) return path + ": " + std::strerror(EISDIR);
+  if (GoesThrough(target)) {
+    return ::access(target.path.c_str(), W_OK) == 0 ? "" : path + ": " + std::strerror(errno);
   }
-  if (::access(FolderOf(target).c_str(), W_OK | X_OK) != 0) return path + ": " + std::strerror(errno);
+  if (::access(FolderOf(target.path).c_str(), W_OK | X_OK) != 0) return path + ": " + std::strerror(errno);
   return {};
 }
 
 std::string ReplacedFile(const std::string& path) {
-  if (WritesThrough(path)) return {};
+  if (path == "-") return {};
+  const Target target = Resolve(path);
+  if (GoesThrough(target)) return {};
   // Replacing renames over the link's target; a second hard link to the
-  // same file keeps the old one, so links, not inodes, decide.
-  return InResolvedFolder(Resolved(path));
+  // same file keeps the old one, so links, not inodes, decide. The folder
+  // is named by its device and inode, whatever way the path reaches it.
+  struct stat folder {};
+  if (::stat(FolderOf(target.path).c_str(), &folder) != 0) return target.path;
+  return std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" + BaseOf(target.path);
 }
 
 }  // namespace multitone

@@ -5,7 +5,8 @@
 // - a regular file (or a new one) is replaced atomically: a temporary file in
 //   the same folder, written and synced, renamed over the path, and the
 //   folder synced so the rename itself survives a power cut;
-// - a symbolic link is followed: its target is replaced, the link stays;
+// - a symbolic link is followed: its target is replaced, the link stays (a
+//   chain of links that goes round is an error: ELOOP);
 // - anything else (a character device, a FIFO, /dev/stdout) is written
 //   straight through, never replaced, and every short or failed write
 //   (ENOSPC, EFBIG, EPIPE) is an error;
@@ -30,8 +31,8 @@ bool WritesThrough(const std::string& path);
 std::string WhyFileCannotBeWritten(const std::string& path);
 
 // The file WriteFileDurably(path, ...) replaces, as one name: a symbolic
-// link followed and the folder resolved (links, ".", ".."), so that two
-// names of one file give the same text. Empty for "-", a device or a FIFO:
+// link followed and the folder named by its device and inode (whatever links,
+// "." or ".." lead to it), so that two names of one file give the same text. Empty for "-", a device or a FIFO:
 // what is written there goes through and replaces nothing.
 std::string ReplacedFile(const std::string& path);
 

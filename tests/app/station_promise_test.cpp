@@ -88,6 +88,10 @@ TEST(StationPromise, NoPassThatWasNotMeasuredJudgedAndKept) {
   std::ofstream(target).close();
   const std::string link = folder / "link.xml";
   fs::create_symlink(target, link);
+  const std::string loop = folder / "loop.json";
+  fs::create_symlink(loop, loop);
+  const std::string alias = folder / "alias";
+  fs::create_directory_symlink(".", alias);
   const std::string db = folder / "runs.db";
   const std::string json_file = folder / "unit.json";
 
@@ -137,6 +141,10 @@ TEST(StationPromise, NoPassThatWasNotMeasuredJudgedAndKept) {
        "--json and --junit name the same file"},
       {"a document and a link to it", with({"--junit", target, "--report", link}), 2,
        "--junit and --report name the same file"},
+      {"a document through a link to its folder", with({"--json", json_file, "--report", alias + "/unit.json"}), 2,
+       "--json and --report name the same file"},
+      {"a document that is a link to itself", with({"--json", loop}), 2,
+       "--json: " + loop + ": Too many levels of symbolic links"},
       {"a document over the store", with({"--json", folder / "./runs.db", "--results", db}), 2,
        "--json and --results name the same file"},
       {"a document over the limits", Multitone({"--analyzer", "sim", "--limits", latin1, "--serial", "SN1",
