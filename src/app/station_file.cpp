@@ -11,6 +11,8 @@
 
 #include <toml++/toml.h>
 
+#include "common/toml_document.h"
+
 namespace multitone {
 namespace {
 
@@ -115,7 +117,7 @@ std::string DefaultStationFilePath() {
 StationFile ParseStationFile(std::string_view content, const std::string& file) {
   toml::table root;
   try {
-    root = toml::parse(content, file);
+    root = ParseTomlDocument(content, file);
   } catch (const toml::parse_error& error) {
     Fail(file, error.source(), std::string(error.description()));
   }

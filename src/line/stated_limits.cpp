@@ -5,6 +5,7 @@
 
 #include <toml++/toml.h>
 
+#include "common/toml_document.h"
 #include "verdict/control_section.h"
 #include "verdict/limits.h"
 
@@ -17,7 +18,7 @@ StatedLimits ReadStatedLimits(const std::string& path) {
   content << in.rdbuf();
   toml::table root;
   try {
-    root = toml::parse(content.str(), path);
+    root = ParseTomlDocument(content.str(), path);
   } catch (const toml::parse_error& error) {
     std::ostringstream line;
     line << path << ':' << error.source().begin.line << ':' << error.source().begin.column << ": "

@@ -15,6 +15,7 @@
 
 #include <toml++/toml.h>
 
+#include "common/toml_document.h"
 #include "verdict/control_section.h"
 #include "verdict/golden_section.h"
 #include "verdict/limits_file_reading.h"
@@ -99,7 +100,7 @@ std::vector<MaskPoint> ReadMask(const std::string& file, const toml::table& tabl
 Limits ParseLimits(std::string_view content, const std::string& file) {
   toml::table root;
   try {
-    root = toml::parse(content, file);
+    root = ParseTomlDocument(content, file);
   } catch (const toml::parse_error& error) {
     Fail(file, error.source(), std::string(error.description()));
   }
