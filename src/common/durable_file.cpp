@@ -167,10 +167,12 @@ std::string ReplacedFile(const std::string& path) {
   if (GoesThrough(target)) return {};
   // Replacing renames over the link's target; a second hard link to the
   // same file keeps the old one, so links, not inodes, decide. The folder
-  // is named by its device and inode, whatever way the path reaches it.
+  // is named by its device and inode, whatever way the path reaches it
+  // (after a NUL, which no path holds: never taken for a path).
   struct stat folder {};
   if (::stat(FolderOf(target.path).c_str(), &folder) != 0) return target.path;
-  return std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" + BaseOf(target.path);
+  return std::string(1, '\0') + std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" +
+         BaseOf(target.path);
 }
 
 }  // namespace multitone

@@ -32,8 +32,9 @@ std::string WhyFileCannotBeWritten(const std::string& path);
 
 // The file WriteFileDurably(path, ...) replaces, as one name: a symbolic
 // link followed and the folder named by its device and inode (whatever links,
-// "." or ".." lead to it), so that two names of one file give the same text. Empty for "-", a device or a FIFO:
-// what is written there goes through and replaces nothing.
+// "." or ".." lead to it), so that two names of one file give the same text;
+// the path as it is when its folder is not there. Empty for "-", a device or
+// a FIFO: what is written there goes through and replaces nothing.
 std::string ReplacedFile(const std::string& path);
 
 }  // namespace multitone
