@@ -30,16 +30,17 @@ Ended RunWithFault(const std::string& address, const std::string& marker, pid_t 
   int err[2];
   Ended ended;
   if (::pipe2(err, O_CLOEXEC) != 0) return ended;
+  // Made before the fork: the child of a process with threads must not allocate.
+  std::vector<std::string> all = {MULTITONE_BINARY, "--analyzer", address, "--timeout", std::to_string(kTimeoutMs),
+                                  "--trace"};
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(err[1], 2);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
-    std::string timeout = std::to_string(kTimeoutMs);
-    std::vector<std::string> all = {MULTITONE_BINARY, "--analyzer", address, "--timeout", timeout, "--trace"};
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }

@@ -33,14 +33,15 @@ class ServerProcess {
                          std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return;
+    // Made before the fork: the child of a process with threads must not allocate.
+    std::vector<std::string> all = {ANALYZER_SIM_BINARY, "--port", "0"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_ = ::fork();
     if (pid_ == 0) {
       ::dup2(out[1], 1);
-      std::vector<std::string> all = {ANALYZER_SIM_BINARY, "--port", "0"};
-      all.insert(all.end(), arguments.begin(), arguments.end());
-      std::vector<char*> argv;
-      for (auto& a : all) argv.push_back(a.data());
-      argv.push_back(nullptr);
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }

@@ -13,13 +13,16 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::mill
   int out_pipe[2];
   int err_pipe[2];
   if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) return result;
+  // Everything the child needs is made before the fork: a test's server
+  // threads may hold the allocator's lock at that moment, and a child that
+  // allocated would wait for it for ever.
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(out_pipe[1], 1);
     ::dup2(err_pipe[1], 2);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
     ::execv(args[0], args.data());
     ::_exit(127);
   }
