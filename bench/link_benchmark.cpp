@@ -79,7 +79,7 @@ void WholeRun(benchmark::State& state, Door door) {
     MeasurementRecord record;
     record.CreateAnalyzer = [&]() -> std::unique_ptr<AnalyzerLink> {
       switch (door) {
-        case Door::Socket: return std::make_unique<AnalyzerLink>(OpenTcpTransportTo("127.0.0.1", server.Port(), kTimeout));
+        case Door::Socket: return std::make_unique<AnalyzerLink>(OpenTcpTransport("127.0.0.1", server.Port(), kTimeout));
         case Door::Vxi11: return std::make_unique<AnalyzerLink>(OpenVxi11Transport("127.0.0.1", "inst0", kTimeout));
         case Door::Gateway: return std::make_unique<AnalyzerLink>(OpenVxi11Transport("127.0.0.1", "gpib0,5", kTimeout));
         case Door::Serial:

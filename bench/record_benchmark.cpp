@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-#include "app/doors/embedded_analyzer.h"
+#include "app/doors/analyzer_factory.h"
 #include "common/durable_file.h"
 #include "replay/record_file.h"
 #include "replay/recording_transport.h"
@@ -31,7 +31,7 @@ void Run(const AnalyzerFactory& factory) {
 // The operations of one run on the embedded simulated analyzer.
 std::shared_ptr<const LinkRecord> RecordedSimulatorRun() {
   auto operations = std::make_shared<std::vector<LinkOperation>>();
-  Run(MakeEmbeddedAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr,
+  Run(MakeAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr,
                                   [&](std::unique_ptr<Transport> transport) {
                                     return MakeRecordingTransport(std::move(transport), operations,
                                                                   std::chrono::steady_clock::now());
@@ -43,7 +43,7 @@ std::shared_ptr<const LinkRecord> RecordedSimulatorRun() {
 }
 
 void EmbeddedSimulatorRun(benchmark::State& state) {
-  const AnalyzerFactory factory = MakeEmbeddedAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
+  const AnalyzerFactory factory = MakeAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
   for (auto _ : state) Run(factory);
 }
 BENCHMARK(EmbeddedSimulatorRun)->Unit(benchmark::kMillisecond);

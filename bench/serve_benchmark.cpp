@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/doors/embedded_analyzer.h"
+#include "app/doors/analyzer_factory.h"
 #include "server/station_server.h"
 #include "station/unit_run.h"
 #include "verdict/limits.h"
@@ -24,7 +24,7 @@ namespace {
 
 StationSetup SimulatedStation() {
   StationSetup setup;
-  setup.create_analyzer = MakeEmbeddedAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
+  setup.create_analyzer = MakeAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
   setup.analyzer = "sim";
   setup.simulated = true;
   setup.station = "bench";

@@ -1,31 +1,8 @@
 #pragma once
-// The --analyzer address, taken apart once. Every form multitone reaches:
-//
-//   sim[:OPTIONS] or nothing               the built-in simulated analyzer
-//   tcp://HOST[:PORT]                      SCPI on a raw socket (port 5025)
-//   TCPIP[n]::HOST::PORT::SOCKET           the same raw socket
-//   TCPIP[n]::HOST[::DEVICE][::INSTR]      VXI-11; DEVICE is instN (inst0 when
-//                                          none is given), or on a LAN/GPIB
-//                                          gateway gpibN,ADDR[,SECONDARY] or
-//                                          hpib,ADDR[,SECONDARY]
-//   ASRL/dev/PATH::INSTR[?SETTINGS]        an RS-232 line (serial port)
-//   prologix://HOST[:PORT]/ADDR[,SECONDARY]   a "++" GPIB controller on the
-//                                          LAN (port 1234), analyzer at ADDR
-//   ASRL/dev/PATH::INSTR?gpib=ADDR[,...]   the same controller on USB (a
-//                                          serial port), analyzer at ADDR
-//   replay:FILE                            a run recorded with --record FILE
-//
-// SETTINGS are KEY=VALUE pairs joined by ",": baud (50 to 4000000, 9600),
-// bits (5 to 8, 8), parity (none, even, odd, mark, space; none), stop (1 or 2,
-// 1), flow (none, rtscts, xonxoff; none), term (lf or cr, lf: the byte that
-// ends every message both ways), gpib (the analyzer's GPIB address behind a
-// USB controller, 0 to 30).
-//
-// The VISA forms are case-insensitive in their keywords (TCPIP, SOCKET, INSTR,
-// ASRL, instN, gpib); hosts, paths and device names keep their case. An IPv6
-// host goes in brackets. Nothing is resolved or opened here.
+// An analyzer address taken apart: what a transport needs to open its link.
+// The forms of address and how each is parsed are the program's
+// (app/doors/analyzer_doors.h); the link takes only the parts.
 #include <string>
-#include <string_view>
 
 namespace multitone {
 
@@ -51,34 +28,14 @@ struct GpibAddress {
 };
 
 struct AnalyzerAddress {
-  enum class Kind {
-    Simulated,       // sim_options
-    Socket,          // host, port
-    Vxi11,           // host, device
-    Serial,          // path, serial
-    GpibController,  // host and port (LAN) or path and serial (USB); gpib
-    Replay,          // path: the record
-  };
-  Kind kind = Kind::Simulated;
   std::string text;         // the address as given
   std::string host;         // without brackets
   int port = 0;
   std::string device;       // VXI-11 device name, as given ("inst0", "gpib0,5")
-  std::string path;         // serial port, "/dev/ttyUSB0"
+  std::string path;         // serial port "/dev/ttyUSB0", or a record file
   SerialSettings serial;
   GpibAddress gpib;
   std::string sim_options;  // after "sim:", checked by the simulator itself
 };
-
-// Takes `text` apart; throws RunError 429 (the link cannot be created), with
-// the address and the forms expected, when it is none of the forms above.
-AnalyzerAddress ParseAnalyzerAddress(std::string_view text);
-
-// True for "", "sim" and "sim:...": the built-in simulated analyzer. Never
-// throws.
-bool NamesSimulatedAnalyzer(std::string_view text);
-
-// Every form above in one line, for messages and --help.
-std::string_view AnalyzerAddressForms();
 
 }  // namespace multitone

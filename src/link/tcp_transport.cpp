@@ -4,7 +4,6 @@
 #include <netdb.h>
 
 #include "common/run_error.h"
-#include "link/analyzer_address.h"
 #include "link/stream_transport.h"
 #include "link/tcp_stream.h"
 
@@ -17,7 +16,7 @@ namespace {
 
 struct HostPort {
   std::string host;
-  int port = kDefaultAnalyzerPort;
+  int port = 0;
 };
 
 std::vector<ResolvedAddress> Resolve(const HostPort& where) {
@@ -44,15 +43,6 @@ std::vector<ResolvedAddress> Resolve(const HostPort& where) {
 
 }  // namespace
 
-std::unique_ptr<Transport> OpenTcpTransport(std::string_view address,
-                                            std::chrono::milliseconds timeout) {
-  if (!address.starts_with("tcp://")) {
-    CannotCreate("analyzer address '" + std::string(address) + "' does not start with tcp://");
-  }
-  const AnalyzerAddress where = ParseAnalyzerAddress(address);
-  return OpenTcpTransportTo(where.host, where.port, timeout);
-}
-
 StreamConnector TcpConnector(const std::string& host, int port, std::chrono::milliseconds timeout) {
   const HostPort where{host, port};
   const std::vector<ResolvedAddress> addresses = Resolve(where);
@@ -63,8 +53,7 @@ StreamConnector TcpConnector(const std::string& host, int port, std::chrono::mil
   };
 }
 
-std::unique_ptr<Transport> OpenTcpTransportTo(const std::string& host, int port,
-                                              std::chrono::milliseconds timeout) {
+std::unique_ptr<Transport> OpenTcpTransport(const std::string& host, int port, std::chrono::milliseconds timeout) {
   return MakeStreamTransport(TcpConnector(host, port, timeout), timeout);
 }
 

@@ -41,9 +41,14 @@ TEST(CommandLine, EachIsAcceptedOrRefusedWithItsCause) {
       {{"multitone", "--analyzer", "tcp://127.0.0.1:1", "--screen", folder + "/s.svg"}, 2,
        "multitone: --screen needs the simulated analyzer (--analyzer sim); a real analyzer shows its own "
        "display" + m_help, ""},
-      {{"multitone", "--analyzer", "sim:speed=1,speed=2"}, 1,
-       "error 429: ConfigureAnalyzer: simulated analyzer 'sim:speed=1,speed=2': option speed is given "
-       "more than once\n", ""},
+      {{"multitone", "--analyzer", "sim:speed=1,speed=2"}, 2,
+       "multitone: --analyzer: simulated analyzer 'sim:speed=1,speed=2': option speed is given more than once" +
+           m_help,
+       ""},
+      {{"multitone", "--analyzer", "TCP://10.0.0.7:5025", "--limits", "l.toml", "--serial", "S1"}, 2,
+       "multitone: --analyzer: analyzer address 'TCP://10.0.0.7:5025' is of no known form; did you mean "
+       "'tcp://10.0.0.7:5025'? (the scheme is written in lower case)" + m_help,
+       ""},
       {{"multitone", "--help"}, 0, "", "  fault=none, dead-left, dead-right, swapped, hum, clipping (none)\n"},
       {{"multitone", "--help"}, 0, "", "  speed=0.5 to 2 (1): "},
       {{"multitone", "--version"}, 0, "", std::string("multitone ") + MULTITONE_VERSION + "\n"},

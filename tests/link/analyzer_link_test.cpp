@@ -28,7 +28,7 @@ class LinkToAnalyzer {
       : blocks_(std::move(blocks)),
         received_(received),
         server_([this](ServerConnection& c) { Serve(c); }),
-        link_(OpenTcpTransport(server_.Address(), std::chrono::seconds(5)), trace) {
+        link_(OpenTcpTransport("127.0.0.1", server_.Port(), std::chrono::seconds(5)), trace) {
     link_.Initialize("selfadjustment");
   }
   // Closes the link and waits (bounded) until the analyzer has seen the close.

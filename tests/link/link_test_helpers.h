@@ -112,7 +112,7 @@ class Finished {
 // A TCP transport to `server`, initialized (connected).
 inline std::unique_ptr<Transport> ConnectedTo(const LoopbackServer& server,
                                               std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-  std::unique_ptr<Transport> transport = OpenTcpTransport(server.Address(), timeout);
+  std::unique_ptr<Transport> transport = OpenTcpTransport("127.0.0.1", server.Port(), timeout);
   transport->Initialize("selfadjustment");
   return transport;
 }

@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kShortTimeout(300);
-const std::string kQuery = "trac:load:fft_ay?";
+const std::string kFailureQuery = "trac:load:fft_ay?";
 
 // Runs `operation`, which must fail, and returns its error and how long it took.
 template <typename Operation>
@@ -42,7 +42,7 @@ TEST(TcpFailures, ReportsAnAnalyzerThatClosesMidBlock) {
     c.Close();
   });
   auto link = ConnectedTo(server);
-  const RunError error = CaughtRunError([&] { link->ReadBlock(kQuery); });
+  const RunError error = CaughtRunError([&] { link->ReadBlock(kFailureQuery); });
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_EQ(error.Description(),
             "block for trac:load:fft_ay?: block ended after 10000 of 32768 bytes: connection closed "
@@ -80,7 +80,7 @@ TEST(TcpFailures, ReportsAResetInTheMiddleOfABlock) {
     c.Reset();
   });
   auto link = ConnectedTo(server);
-  const RunError error = CaughtRunError([&] { link->ReadBlock(kQuery); });
+  const RunError error = CaughtRunError([&] { link->ReadBlock(kFailureQuery); });
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_THAT(error.Description(), StartsWith("block for trac:load:fft_ay?: "));
   EXPECT_THAT(error.Description(), HasSubstr("connection reset by the analyzer"));
@@ -88,7 +88,7 @@ TEST(TcpFailures, ReportsAResetInTheMiddleOfABlock) {
 
 TEST(TcpFailures, ReportsARefusedConnection) {
   const int port = UnusedPort();
-  auto link = OpenTcpTransport("tcp://127.0.0.1:" + std::to_string(port), kShortTimeout);
+  auto link = OpenTcpTransport("127.0.0.1", port, kShortTimeout);
   const RunError error = CaughtRunError([&] { link->Initialize("selfadjustment"); });
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_EQ(error.Description(), "connection refused by 127.0.0.1:" + std::to_string(port));
@@ -133,7 +133,7 @@ TEST(TcpFailures, GivesUpOnAnAnalyzerThatNeverAnswers) {
 TEST(TcpFailures, GivesUpOnABlockQueryThatIsNeverAnswered) {
   LoopbackServer server([&](ServerConnection& c) { c.WaitForClientClose(std::chrono::seconds(10)); });
   auto link = ConnectedTo(server, kShortTimeout);
-  const auto [error, took] = TimedError([&] { link->ReadBlock(kQuery); });
+  const auto [error, took] = TimedError([&] { link->ReadBlock(kFailureQuery); });
   EXPECT_EQ(error.Description(),
             "block for trac:load:fft_ay?: the reply did not complete within the 300 ms timeout" + kBusy);
   EXPECT_GE(took, kShortTimeout * 2 / 3);
@@ -148,7 +148,7 @@ TEST(TcpFailures, GivesUpOnHalfABlockFollowedBySilence) {
     c.WaitForClientClose(std::chrono::seconds(10));
   });
   auto link = ConnectedTo(server, kShortTimeout);
-  const auto [error, took] = TimedError([&] { link->ReadBlock(kQuery); });
+  const auto [error, took] = TimedError([&] { link->ReadBlock(kFailureQuery); });
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_EQ(error.Description(),
             "block for trac:load:fft_ay?: block ended after 16384 of 32768 bytes: the reply did not "
@@ -198,7 +198,7 @@ TEST(TcpFailures, GivesUpOnAnAnalyzerThatDoesNotAnswerTheConnection) {
   FullListener listener;
   ASSERT_TRUE(listener.Ready());
   const std::string peer = "127.0.0.1:" + std::to_string(listener.Port());
-  auto link = OpenTcpTransport("tcp://" + peer, kShortTimeout);
+  auto link = OpenTcpTransport("127.0.0.1", listener.Port(), kShortTimeout);
   const auto [error, took] = TimedError([&] { link->Initialize("selfadjustment"); });
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_EQ(error.Description(), "no connection to " + peer + " within 300 ms");

@@ -29,7 +29,7 @@ TEST(TcpWire, InitializeAndCloseSendNothing) {
   Capture capture;
   {
     LoopbackServer server(CaptureInto(capture));
-    auto link = OpenTcpTransport(server.Address(), std::chrono::seconds(5));
+    auto link = OpenTcpTransport("127.0.0.1", server.Port(), std::chrono::seconds(5));
     link->Initialize("selfadjustment");
     link->Close();
     ASSERT_TRUE(capture.finished.Wait());

@@ -20,7 +20,7 @@ TEST(AcquireSpectra, ReadsBothBlocksOverTcpAfterFormReal) {
   MeasurementRecord record;
   record.CreateAnalyzer = [&] {
     return std::make_unique<AnalyzerLink>(
-        OpenTcpTransport(server.Address(), std::chrono::milliseconds(5000)));
+        OpenTcpTransport("127.0.0.1", server.Port(), std::chrono::milliseconds(5000)));
   };
   for (const RunStep& step : RunSteps()) {
     step.perform(record);

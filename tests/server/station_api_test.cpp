@@ -19,7 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/doors/embedded_analyzer.h"
+#include "app/doors/analyzer_factory.h"
 #include "server/station_server.h"
 #include "server/store_run_history.h"
 #include "verdict/limits.h"
@@ -64,7 +64,7 @@ class Station {
                    std::unique_ptr<RunHistory> history = std::make_unique<MemoryRunHistory>(),
                    std::string record_folder = {}) {
     StationSetup setup;
-    auto analyzer = MakeEmbeddedAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
+    auto analyzer = MakeAnalyzerFactory("sim", std::chrono::seconds(20), nullptr, nullptr);
     setup.create_analyzer = [this, gated, analyzer] {
       if (gated) gate.Pass();
       return analyzer();

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <streambuf>
 
-#include "app/doors/embedded_analyzer.h"
+#include "app/doors/analyzer_factory.h"
 #include "server/store_run_history.h"
 #include "station/unit_run.h"
 #include "support/postgres_server.h"
@@ -20,7 +20,7 @@ namespace {
 
 UnitResult Tested(const std::string& analyzer, const std::string& serial, const std::string& station) {
   StationSetup setup;
-  setup.create_analyzer = MakeEmbeddedAnalyzerFactory(analyzer, std::chrono::seconds(20), nullptr, nullptr);
+  setup.create_analyzer = MakeAnalyzerFactory(analyzer, std::chrono::seconds(20), nullptr, nullptr);
   setup.analyzer = analyzer;
   setup.simulated = true;
   setup.station = station;

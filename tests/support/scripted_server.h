@@ -27,6 +27,7 @@ class ScriptedServer {
                           std::optional<ConnectionCut> cut = std::nullopt);
 
   std::string Address() const { return server_.Address(); }
+  int Port() const { return server_.Port(); }
   // The lines received so far, in order.
   std::vector<std::string> Received() const;
   // True once the client closed the connection after its last line.

@@ -1,6 +1,6 @@
 #include "app/doors/analyzer_factory.h"
 
-#include "app/doors/analyzer_transports.h"
+#include "app/doors/analyzer_doors.h"
 
 namespace multitone {
 
@@ -8,9 +8,8 @@ AnalyzerFactory MakeAnalyzerFactory(const std::string& address, std::chrono::mil
                                     std::ostream* trace, std::shared_ptr<EmbeddedAnalyzer>* embedded,
                                     TransportWrap wrap, bool replay_timing) {
   return [address, timeout, trace, embedded, wrap, replay_timing]() -> std::unique_ptr<AnalyzerLink> {
-    const AnalyzerAddress parsed = ParseAnalyzerAddress(address);
     std::unique_ptr<Transport> transport =
-        OpenAnalyzerTransport(parsed, TransportContext{timeout, embedded, replay_timing});
+        OpenAnalyzerTransport(ParseAnalyzerAddress(address), DoorContext{timeout, embedded, replay_timing});
     return std::make_unique<AnalyzerLink>(wrap ? wrap(std::move(transport)) : std::move(transport), trace);
   };
 }

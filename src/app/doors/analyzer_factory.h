@@ -16,8 +16,7 @@ namespace multitone {
 using TransportWrap = std::function<std::unique_ptr<Transport>(std::unique_ptr<Transport>)>;
 
 // The factory the record calls on the link's first use: the address is
-// parsed (link/analyzer_address.h) and opened through the first transport of
-// app/analyzer_transports.h that takes it; the built-in simulated analyzer
+// parsed and opened through its door (app/doors/analyzer_doors.h); the built-in simulated analyzer
 // lands in `*embedded` (when given) so the program can show its display
 // after the run; "replay:FILE" answers from a record, with the recorded
 // delays when `replay_timing`. An address it cannot serve makes that call

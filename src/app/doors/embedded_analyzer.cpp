@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "common/run_error.h"
-#include "link/analyzer_address.h"
+#include "app/doors/analyzer_doors.h"
 #include "link/stream_transport.h"
 #include "common/durable_file.h"
 #include "sim/screen_svg.h"
@@ -80,18 +80,6 @@ std::string EmbeddedAnalyzer::ScreenSvg() const { return sim::ScreenSvg(analyzer
 
 std::string EmbeddedAnalyzer::WriteScreenSvg(const std::string& path) const {
   return WriteFileDurably(path, ScreenSvg());
-}
-
-AnalyzerFactory MakeEmbeddedAnalyzerFactory(
-    std::string address, std::chrono::milliseconds timeout, std::ostream* trace,
-    std::shared_ptr<EmbeddedAnalyzer>* keep,
-    std::function<std::unique_ptr<Transport>(std::unique_ptr<Transport>)> wrap) {
-  return [address, timeout, trace, keep, wrap]() -> std::unique_ptr<AnalyzerLink> {
-    auto analyzer = std::make_shared<EmbeddedAnalyzer>(address);
-    if (keep != nullptr) *keep = analyzer;
-    std::unique_ptr<Transport> transport = analyzer->Connect(timeout);
-    return std::make_unique<AnalyzerLink>(wrap ? wrap(std::move(transport)) : std::move(transport), trace);
-  };
 }
 
 }  // namespace multitone

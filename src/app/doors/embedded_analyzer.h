@@ -49,13 +49,4 @@ class EmbeddedAnalyzer {
   std::shared_ptr<sim::SimulatedAnalyzer> analyzer_;
 };
 
-// The record's factory for an embedded analyzer: the analyzer is built on
-// the link's first use, so a bad address fails inside the run like any link
-// that cannot be created (error 429), and it is kept in `*keep` (when given)
-// for the program to show after the run. `wrap` is put around its transport.
-AnalyzerFactory MakeEmbeddedAnalyzerFactory(
-    std::string address, std::chrono::milliseconds timeout, std::ostream* trace,
-    std::shared_ptr<EmbeddedAnalyzer>* keep,
-    std::function<std::unique_ptr<Transport>(std::unique_ptr<Transport>)> wrap = {});
-
 }  // namespace multitone

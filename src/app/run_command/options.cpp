@@ -5,10 +5,9 @@
 #include <iostream>
 
 #include "app/run_command/output_names.h"
-#include "app/doors/replay_analyzer.h"
 #include "app/setup/station_options.h"
 #include "app/subcommands.h"
-#include "link/analyzer_address.h"
+#include "app/doors/analyzer_doors.h"
 #include "app/setup/usage_error.h"
 #include "app/setup/whole_number_check.h"
 #include "common/durable_file.h"
@@ -49,7 +48,10 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
                  "or replay:FILE for a run recorded with --record FILE")
       ->type_name("ADDRESS")
       ->check(CLI::Validator(
-          [](const std::string& address) { return address.empty() ? "empty analyzer address" : ""; }, ""));
+          [](const std::string& address) {
+            return address.empty() ? std::string("empty analyzer address") : WhyAnalyzerAddressIsRefused(address);
+          },
+          ""));
   app.add_option("--timeout", options.timeout_ms,
                  "Longest wait for one analyzer operation, in milliseconds")
       ->type_name("MS")
@@ -147,7 +149,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       return UsageError("result folder " + problem, std::cerr);
     }
   }
-  if (options.replay_timing && !IsReplayAddress(options.analyzer)) {
+  if (options.replay_timing && ReplayedRecordFile(options.analyzer).empty()) {
     return UsageError("--replay-timing needs --analyzer replay:FILE", std::cerr);
   }
   if (app.count("--record") > 0) {

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/doors/analyzer_transports.h"
+#include "app/doors/analyzer_doors.h"
 #include "common/durable_file.h"
 #include "common/iso_time.h"
 #include "common/run_error.h"
@@ -72,10 +72,7 @@ std::string RunRecording::Write(const std::string& path, const ProgramOptions& o
 
 std::string TransportOf(const std::string& address) {
   try {
-    const AnalyzerAddress parsed = ParseAnalyzerAddress(address);
-    for (const TransportRow& row : AnalyzerTransports()) {
-      if (row.matches(parsed)) return std::string(row.name);
-    }
+    return std::string(ParseAnalyzerAddress(address).door->name);
   } catch (const RunError&) {
   }
   return "unknown";

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/run_command/output_names.h"
-#include "app/doors/replay_analyzer.h"
+#include "app/doors/analyzer_doors.h"
 #include "common/durable_file.h"
 #include "output/html_report.h"
 #include "output/junit_report.h"
@@ -78,7 +78,7 @@ std::string UnitOutputProblem(const ProgramOptions& options) {
   add("--record", options.record_file, true);
   add("--screen", options.screen_svg, true);
   add("--limits", options.limits_file, false);
-  add("--analyzer replay:", ReplayedRecord(options.analyzer), false);
+  add("--analyzer replay:", ReplayedRecordFile(options.analyzer), false);
   const auto url = ParseResultsUrl(options.results);
   if (url && url->engine == Engine::Sqlite && url->target.rfind("file:", 0) != 0) {
     add("--results", url->target, false);

@@ -1,7 +1,7 @@
 #include "app/setup/station_setup.h"
 
 #include "app/doors/analyzer_factory.h"
-#include "app/doors/replay_analyzer.h"
+#include "app/doors/analyzer_doors.h"
 #include "link/analyzer_address.h"
 #include "station/unit_names.h"
 #include "verdict/limits.h"
@@ -33,7 +33,7 @@ std::string BuildStationSetup(const StationChoices& choices, StationSetup& setup
                                               choices.wrap, choices.replay_timing);
   setup.analyzer = choices.analyzer.empty() ? "sim" : choices.analyzer;
   // A replayed unit was not measured now: it is marked as the simulator's are.
-  setup.simulated = NamesSimulatedAnalyzer(choices.analyzer) || IsReplayAddress(choices.analyzer);
+  setup.simulated = NamesNoAnalyzer(choices.analyzer);
   return {};
 }
 

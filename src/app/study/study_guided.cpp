@@ -14,7 +14,7 @@
 #include "common/durable_file.h"
 #include "line/study_plan.h"
 #include "line/study_runs.h"
-#include "link/analyzer_address.h"
+#include "app/doors/analyzer_doors.h"
 #include "output/verdict_line.h"
 #include "station/finish_unit.h"
 #include "station/unit_names.h"

@@ -1,23 +1,18 @@
-#include "link/analyzer_address.h"
+#include "app/doors/address_fields.h"
 
 #include <algorithm>
 #include <charconv>
-#include <optional>
-#include <vector>
+#include <iterator>
+#include <utility>
 
+#include "app/doors/analyzer_doors.h"
 #include "common/run_error.h"
 
-namespace multitone {
-namespace {
+namespace multitone::doors {
 
-constexpr std::string_view kForms =
-    "tcp://HOST[:PORT], TCPIP[board]::HOST::PORT::SOCKET, TCPIP[board]::HOST[::inst0][::INSTR], "
-    "TCPIP[board]::HOST::instN::INSTR, TCPIP[board]::HOST::gpibN,ADDR[,SECONDARY]::INSTR, "
-    "ASRL/dev/PATH::INSTR[?SETTINGS], prologix://HOST[:PORT]/ADDR[,SECONDARY], replay:FILE or sim[:OPTIONS]";
-
-[[noreturn]] void Refuse(std::string_view text, const std::string& problem) {
+void Refuse(std::string_view text, const std::string& problem) {
   throw RunError(ErrorNumber::LinkCannotBeCreated, "analyzer address '" + std::string(text) + "' " + problem +
-                                                       " (expected " + std::string(kForms) + ")");
+                                                       " (expected " + std::string(AnalyzerAddressForms()) + ")");
 }
 
 std::string Upper(std::string_view text) {
@@ -35,7 +30,6 @@ bool AllDigits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A plain decimal number within [low, high], or nothing.
 std::optional<int> Number(std::string_view text, int low, int high) {
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -53,7 +47,6 @@ int Port(std::string_view text, std::string_view field) {
   return *port;
 }
 
-// A host with an optional ":PORT" (tcp://, prologix://).
 void HostAndPort(std::string_view text, std::string_view rest, int default_port, AnalyzerAddress& out) {
   std::string_view port;
   bool has_port = false;
@@ -96,33 +89,7 @@ GpibAddress Gpib(std::string_view text, std::string_view primary, std::string_vi
   return out;
 }
 
-// ---- tcp:// and prologix:// ----
-
-AnalyzerAddress ParseTcp(std::string_view text) {
-  AnalyzerAddress out;
-  out.kind = AnalyzerAddress::Kind::Socket;
-  HostAndPort(text, text.substr(6), kDefaultAnalyzerPort, out);
-  return out;
-}
-
-AnalyzerAddress ParseController(std::string_view text) {
-  AnalyzerAddress out;
-  out.kind = AnalyzerAddress::Kind::GpibController;
-  std::string_view rest = text.substr(11);
-  const std::size_t slash = rest.rfind('/');
-  if (slash == std::string_view::npos) Refuse(text, "names no GPIB address (prologix://HOST[:PORT]/ADDR)");
-  HostAndPort(text, rest.substr(0, slash), kDefaultControllerPort, out);
-  const std::string_view gpib = rest.substr(slash + 1);
-  const std::size_t comma = gpib.find(',');
-  out.gpib = Gpib(text, gpib.substr(0, comma),
-                  comma == std::string_view::npos ? std::string_view() : gpib.substr(comma + 1));
-  return out;
-}
-
-// ---- TCPIP:: ----
-
-// "::"-separated fields; a bracketed IPv6 host keeps its own colons.
-std::vector<std::string_view> Fields(std::string_view text) {
+std::vector<std::string_view> VisaFields(std::string_view text) {
   std::vector<std::string_view> fields;
   std::size_t from = 0;
   for (;;) {
@@ -150,57 +117,22 @@ std::string VisaHost(std::string_view text, std::string_view field) {
   return std::string(field);
 }
 
-// A VXI-11 device name: instN, or a gateway's gpibN,ADDR[,SECONDARY] or
-// hpib,ADDR[,SECONDARY]. Returned as given: the gateway reads it.
-std::string Vxi11Device(std::string_view text, std::string_view device) {
-  const std::string upper = Upper(device);
-  if (upper.rfind("INST", 0) == 0 && AllDigits(std::string_view(upper).substr(4))) return std::string(device);
-  const std::string_view interface = upper.rfind("GPIB", 0) == 0 ? "GPIB" : upper.rfind("HPIB", 0) == 0 ? "HPIB" : "";
-  const std::size_t comma = device.find(',');
-  if (!interface.empty() && comma != std::string_view::npos) {
-    const std::string_view board = device.substr(4, comma - 4);
-    if (board.empty() || AllDigits(board)) {
-      const std::string_view rest = device.substr(comma + 1);
-      const std::size_t second = rest.find(',');
-      Gpib(text, rest.substr(0, second),
-           second == std::string_view::npos ? std::string_view() : rest.substr(second + 1));
-      return std::string(device);
-    }
-  }
-  Refuse(text, "names device '" + std::string(device) + "', not instN, gpibN,ADDR or hpib,ADDR");
-}
-
-AnalyzerAddress ParseTcpip(std::string_view text) {
-  const std::vector<std::string_view> fields = Fields(text);
+void CheckTcpipInterface(std::string_view text, const std::vector<std::string_view>& fields) {
   const std::string interface = Upper(fields[0]);
-  if (!(interface.size() == 5 || AllDigits(interface.substr(5)))) {
+  if (!(interface.size() == 5 || AllDigits(std::string_view(interface).substr(5)))) {
     Refuse(text, "does not start with TCPIP or TCPIPn");
   }
   if (fields.size() < 2) Refuse(text, "names no host");
-  AnalyzerAddress out;
-  out.host = VisaHost(text, fields[1]);
-  if (Upper(fields.back()) == "SOCKET") {
-    if (fields.size() != 4) Refuse(text, "is not HOST::PORT::SOCKET");
-    out.kind = AnalyzerAddress::Kind::Socket;
-    out.port = Port(text, fields[2]);
-    return out;
-  }
-  // HOST, HOST::INSTR, HOST::DEVICE, HOST::DEVICE::INSTR
-  std::vector<std::string_view> rest(fields.begin() + 2, fields.end());
-  if (!rest.empty() && Upper(rest.back()) == "INSTR") rest.pop_back();
-  if (rest.size() > 1) Refuse(text, "has too many fields");
-  out.kind = AnalyzerAddress::Kind::Vxi11;
-  out.device = rest.empty() ? "inst0" : Vxi11Device(text, rest[0]);
-  return out;
 }
 
-// ---- ASRL ----
+namespace {
 
 constexpr int kBaudRates[] = {50,     75,     110,    134,    150,     200,     300,     600,
                               1200,   1800,   2400,   4800,   9600,    19200,   38400,   57600,
                               115200, 230400, 460800, 500000, 576000,  921600,  1000000, 1152000,
                               1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
 
+// One KEY=VALUE setting of a serial address.
 void Setting(std::string_view text, std::string_view key, std::string_view value, AnalyzerAddress& out) {
   using Parity = SerialSettings::Parity;
   using Flow = SerialSettings::Flow;
@@ -240,15 +172,14 @@ void Setting(std::string_view text, std::string_view key, std::string_view value
     s.termination = value == "lf" ? '\n' : '\r';
   } else if (key == "gpib") {
     out.gpib = Gpib(text, value, std::string_view());
-    out.kind = AnalyzerAddress::Kind::GpibController;
   } else {
     Refuse(text, "has an unknown setting '" + std::string(key) + "' (baud, bits, parity, stop, flow, term, gpib)");
   }
 }
 
-AnalyzerAddress ParseSerial(std::string_view text) {
-  AnalyzerAddress out;
-  out.kind = AnalyzerAddress::Kind::Serial;
+}  // namespace
+
+void SerialResource(std::string_view text, AnalyzerAddress& out) {
   const std::size_t question = text.find('?');
   const std::string_view resource = text.substr(0, question);
   constexpr std::string_view kSuffix = "::INSTR";
@@ -259,7 +190,7 @@ AnalyzerAddress ParseSerial(std::string_view text) {
   if (out.path.size() < 2 || out.path.front() != '/' || out.path.find("::") != std::string::npos) {
     Refuse(text, "names no serial port path (ASRL/dev/ttyUSB0::INSTR)");
   }
-  if (question == std::string_view::npos) return out;
+  if (question == std::string_view::npos) return;
   std::string_view settings = text.substr(question + 1);
   std::vector<std::string> seen;
   for (;;) {
@@ -271,58 +202,21 @@ AnalyzerAddress ParseSerial(std::string_view text) {
     if (std::find(seen.begin(), seen.end(), key) != seen.end()) Refuse(text, "sets " + key + " twice");
     seen.push_back(key);
     Setting(text, key, pair.substr(equals + 1), out);
-    if (comma == std::string_view::npos) return out;
+    if (comma == std::string_view::npos) return;
     settings.remove_prefix(comma + 1);
   }
 }
 
-// ---- the forms, in the order they are tried ----
-
-struct Form {
-  bool (*matches)(std::string_view text);
-  AnalyzerAddress (*parse)(std::string_view text);
-};
-
-AnalyzerAddress ParseSimulated(std::string_view text) {
-  AnalyzerAddress out;
-  out.kind = AnalyzerAddress::Kind::Simulated;
-  if (text.size() > 3) out.sim_options = std::string(text.substr(4));
-  return out;
-}
-
-AnalyzerAddress ParseReplay(std::string_view text) {
-  AnalyzerAddress out;
-  out.kind = AnalyzerAddress::Kind::Replay;
-  out.path = std::string(text.substr(std::string_view("replay:").size()));
-  if (out.path.empty()) Refuse(text, "names no record file");
-  return out;
-}
-
-constexpr Form kParsers[] = {
-    {[](std::string_view t) { return NamesSimulatedAnalyzer(t); }, ParseSimulated},
-    {[](std::string_view t) { return t.starts_with("tcp://"); }, ParseTcp},
-    {[](std::string_view t) { return t.starts_with("prologix://"); }, ParseController},
-    {[](std::string_view t) { return StartsWithNoCase(t, "TCPIP"); }, ParseTcpip},
-    {[](std::string_view t) { return StartsWithNoCase(t, "ASRL"); }, ParseSerial},
-    {[](std::string_view t) { return t.starts_with("replay:"); }, ParseReplay},
-};
-
-}  // namespace
-
-AnalyzerAddress ParseAnalyzerAddress(std::string_view text) {
-  for (const Form& form : kParsers) {
-    if (!form.matches(text)) continue;
-    AnalyzerAddress out = form.parse(text);
-    out.text = std::string(text);
-    return out;
+bool NamesGpibSetting(std::string_view text) {
+  const std::size_t question = text.find('?');
+  if (question == std::string_view::npos) return false;
+  std::string_view settings = text.substr(question + 1);
+  for (;;) {
+    const std::size_t comma = settings.find(',');
+    if (settings.substr(0, comma).starts_with("gpib=")) return true;
+    if (comma == std::string_view::npos) return false;
+    settings.remove_prefix(comma + 1);
   }
-  Refuse(text, "is of no known form");
 }
 
-bool NamesSimulatedAnalyzer(std::string_view text) {
-  return text.empty() || text == "sim" || text.starts_with("sim:");
-}
-
-std::string_view AnalyzerAddressForms() { return kForms; }
-
-}  // namespace multitone
+}  // namespace multitone::doors
