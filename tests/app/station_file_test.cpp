@@ -102,6 +102,21 @@ TEST(StationFile, CommandLineOverridesTheFileAndConfigCheckSaysWhereEachValueCam
   }
   EXPECT_THAT(written, ::testing::ElementsAre(::testing::MatchesRegex(
                            "PB_7-20[0-9]{6}T[0-9]{6}\\.[0-9]{3}Z\\.json")));
+
+  // A malformed address is refused where it stands, by config check and by a
+  // run alike, before anything is measured or stored.
+  std::ofstream(station) << "limits = \"limits.toml\"\n[analyzer]\naddress = \"TCP://10.0.0.7:5025\"\n";
+  for (const std::vector<std::string>& argv :
+       {std::vector<std::string>{MULTITONE_BINARY, "config", "check", "--config", station},
+        std::vector<std::string>{MULTITONE_BINARY, "--config", station, "--serial", "PB1", "--results",
+                                 (folder / "st.db").string()}}) {
+    const ProgramResult refused = RunProgram(argv);
+    EXPECT_EQ(refused.exit_code, 2) << argv[1];
+    EXPECT_THAT(refused.err, ::testing::HasSubstr(station + ":3:11: analyzer.address: --analyzer: analyzer address "
+                                                            "'TCP://10.0.0.7:5025' is of no known form; did you mean "
+                                                            "'tcp://10.0.0.7:5025'?"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder / "st.db"));
   std::filesystem::remove_all(folder);
 }
 

@@ -19,6 +19,8 @@ out=$build/package-test
 deb=$out/multitone.deb
 
 fail() { echo "package_test: $*" >&2; exit 1; }
+# The options a --help lists, one a line: "  -h,--help ...", "  --limits FILE ...".
+listed_options() { grep -oE -- '^ +(-[a-zA-Z],)?--[a-z][a-z0-9-]*' | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u; }
 
 case $step in
 build)
@@ -98,11 +100,13 @@ install)
     fail "completion offered: $completion"
 
   # Every option a program's --help lists is in its manual page and is
-  # offered by completion: a new option that misses either fails here.
+  # offered by completion: a new option that misses either fails here. An
+  # option is what starts a line of the help's option list, not an option
+  # named inside another's description.
   for command in "" serve "config check" history stats "limits derive" sync alarms "alarms ack" "study grr" \
     "golden add" "golden status"; do
     # shellcheck disable=SC2086  # the command's words
-    options=$("$bin/multitone" $command --help | grep -o -- '--[a-z][a-z0-9-]*' | sort -u)
+    options=$("$bin/multitone" $command --help | listed_options)
     offered=$(bash -c 'source "$1"; COMP_LINE="multitone $2 -"; COMP_POINT=${#COMP_LINE}
       read -ra COMP_WORDS <<<"$COMP_LINE"; COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _multitone
       printf "%s\n" "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/multitone" "$command")
@@ -113,7 +117,7 @@ install)
         fail "multitone(1) does not mention $option"
     done
   done
-  for option in $("$bin/analyzer-sim" --help | grep -o -- '--[a-z][a-z0-9-]*' | sort -u); do
+  for option in $("$bin/analyzer-sim" --help | listed_options); do
     zgrep -qF -- "${option//-/\\-}" "$root/usr/share/man/man1/analyzer-sim.1.gz" ||
       fail "analyzer-sim(1) does not mention $option"
     grep -qF -- "$option" "$root/usr/share/bash-completion/completions/analyzer-sim" ||

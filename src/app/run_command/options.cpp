@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <iostream>
 
+#include "app/exit_status.h"
 #include "app/run_command/output_names.h"
+#include "app/setup/shared_options.h"
 #include "app/setup/station_options.h"
 #include "app/subcommands.h"
 #include "app/doors/analyzer_doors.h"
-#include "app/setup/usage_error.h"
 #include "app/setup/whole_number_check.h"
 #include "common/durable_file.h"
 #include "sim/device_options.h"
@@ -38,39 +39,18 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
       "stderr), 2 bad command line, limits file or serial, 3 FAIL, 4 the station stops on an\n"
       "open alarm (stop_on_alarm). Other commands: see the end.",
       "multitone");
-  app.add_option("--analyzer", options.analyzer,
-                 "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
-                 "TCPIP::HOST::PORT::SOCKET for a raw socket; TCPIP::HOST[::inst0][::INSTR] or, behind "
-                 "a LAN/GPIB gateway, TCPIP::HOST::gpib0,ADDR::INSTR for VXI-11; "
-                 "ASRL/dev/PATH::INSTR[?baud=9600,bits=8,parity=none,stop=1,flow=none,term=lf] for a "
-                 "serial line; prologix://HOST[:1234]/ADDR or ASRL/dev/PATH::INSTR?gpib=ADDR for a "
-                 "++ GPIB controller; sim[:OPTIONS] for the built-in simulated analyzer (the default); "
-                 "or replay:FILE for a run recorded with --record FILE")
-      ->type_name("ADDRESS")
-      ->check(CLI::Validator(
-          [](const std::string& address) {
-            return address.empty() ? std::string("empty analyzer address") : WhyAnalyzerAddressIsRefused(address);
-          },
-          ""));
-  app.add_option("--timeout", options.timeout_ms,
-                 "Longest wait for one analyzer operation, in milliseconds")
-      ->type_name("MS")
-      ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"))
-      ->capture_default_str();
+  AddAnalyzerOption(app, options.analyzer);
+  AddTimeoutOption(app, options.timeout_ms);
   app.add_flag("--trace", options.trace, "Show every analyzer operation on stderr as it happens");
   app.add_option("--screen", options.screen_svg,
                  "With the simulated analyzer: write its display as an SVG file")
       ->type_name("FILE.svg");
-  app.add_option("--limits", options.limits_file,
-                 "Judge the unit against the limits in this TOML file: one verdict line on stdout "
-                 "and the exit status 0 PASS/MARGINAL, 1 ERROR, 3 FAIL")
-      ->type_name("FILE");
+  AddLimitsOption(app, options.limits_file);
   app.add_option("--serial", options.serial,
                  "The unit's serial number, 1 to 64 printable characters (\"-\": one line from "
                  "standard input, as a barcode scanner types it)")
       ->type_name("TEXT");
-  app.add_option("--station", options.station, "This station's name (default: the host name)")
-      ->type_name("NAME");
+  AddStationOption(app, options.station);
   app.add_option("--operator", options.operator_name, "Who runs the station")->type_name("NAME");
   app.add_option("--json", options.json_file,
                  "Write the result document (JSON) to FILE, atomically (\"-\": stdout)")
@@ -79,14 +59,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
   app.add_option("--report", options.report_file, "Write the result as one HTML page")
       ->type_name("FILE.html");
   app.add_flag("--quiet", options.quiet, "No progress line on a terminal");
-  app.add_option("--results", options.results,
-                 "Store the run: sqlite:PATH (or a file ending in .db or .sqlite), or "
-                 "postgresql://... (password from PGPASSWORD or ~/.pgpass)")
-      ->type_name("URL");
-  app.add_option("--spool", options.spool,
-                 "With postgresql://: the local spool of runs not yet on the server "
-                 "(default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
-      ->type_name("PATH");
+  AddResultsOption(app, options.results);
+  AddSpoolOption(app, options.spool);
   app.add_option("--record", options.record_file,
                  "Record every analyzer operation of the run (what was sent, what came back, when, "
                  "and errors) in FILE, for --analyzer replay:FILE to answer a later run from")
@@ -130,31 +104,30 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
     std::cout << "multitone " << MULTITONE_VERSION << '\n';
     return 0;
   } catch (const CLI::ParseError& error) {
-    return UsageError(error.what(), std::cerr);
+    return UsageError("multitone", error.what(), std::cerr);
   }
   try {
     ApplyStationFile(app, options.config);
   } catch (const StationFileError& error) {
-    std::cerr << "multitone: " << error.what() << '\n';
-    return kUsageErrorStatus;
+    return UsageRefusal("multitone", error.what(), std::cerr);
   }
   if (app.count("--screen") > 0) {
     if (const std::string problem = ScreenProblem(options); !problem.empty()) {
-      return UsageError(problem, std::cerr);
+      return UsageError("multitone", problem, std::cerr);
     }
   }
   for (const auto* folder : {&options.json_folder, &options.junit_folder, &options.report_folder}) {
     if (folder->empty()) continue;
     if (const std::string problem = FolderProblem(*folder); !problem.empty()) {
-      return UsageError("result folder " + problem, std::cerr);
+      return UsageError("multitone", "result folder " + problem, std::cerr);
     }
   }
   if (options.replay_timing && ReplayedRecordFile(options.analyzer).empty()) {
-    return UsageError("--replay-timing needs --analyzer replay:FILE", std::cerr);
+    return UsageError("multitone", "--replay-timing needs --analyzer replay:FILE", std::cerr);
   }
   if (app.count("--record") > 0) {
     if (const std::string why = WhyFileCannotBeWritten(options.record_file); !why.empty()) {
-      return UsageError("--record: " + why, std::cerr);
+      return UsageError("multitone", "--record: " + why, std::cerr);
     }
   }
   options.analyzer_given = app.count("--analyzer") > 0;
@@ -166,7 +139,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
     for (const char* name : {"--limits", "--serial", "--json", "--junit", "--report", "--json-dir",
                              "--junit-dir", "--report-dir"}) {
       if (app.count(name) > 0) {
-        return UsageError(std::string(name) +
+        return UsageError("multitone", std::string(name) +
                               " needs an explicit --analyzer (sim:... for the simulated analyzer)",
                           std::cerr);
       }

@@ -4,6 +4,7 @@
 // or a record that cannot be read.
 #include <iostream>
 
+#include "app/exit_status.h"
 #include "app/setup/command_line.h"
 #include "app/run_command/record_command.h"
 #include "replay/record_difference.h"
@@ -35,8 +36,7 @@ int RecordCommand(int argc, const char* const* argv) {
     std::cout << DescribeDifference(a, b, difference);
     return difference.first_operation ? 1 : 0;
   } catch (const RecordError& error) {
-    std::cerr << "multitone record: " << error.what() << '\n';
-    return 2;
+    return UsageRefusal("multitone record", error.what(), std::cerr);
   }
 }
 

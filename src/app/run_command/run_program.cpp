@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/exit_status.h"
 #include "app/doors/embedded_analyzer.h"
 #include "app/run_command/progress_line.h"
 #include "app/run_command/run_recording.h"
@@ -51,17 +52,14 @@ int ExitStatus(Verdict verdict) {
   switch (verdict) {
     case Verdict::Pass:
     case Verdict::Marginal:
-    case Verdict::NotJudged: return 0;
-    case Verdict::Error: return 1;
-    case Verdict::Fail: return 3;
+    case Verdict::NotJudged: return kExitDone;
+    case Verdict::Error: return kExitError;
+    case Verdict::Fail: return kExitFail;
   }
-  return 1;
+  return kExitError;
 }
 
-int Refuse(const std::string& why) {
-  std::cerr << "multitone: " << why << '\n';
-  return 2;
-}
+int Refuse(const std::string& why) { return UsageRefusal("multitone", why, std::cerr); }
 
 // With stop_on_alarm: 4 while one of the station's alarms is open (or the
 // store cannot say), else 0. A store not there yet is made, as the unit
@@ -77,7 +75,7 @@ int RefuseOnOpenAlarm(StoreSession& session, const std::string& station) {
     std::cerr << "multitone: the station stops on an open alarm (stop_on_alarm), and the results store cannot "
                  "tell whether one is open: "
               << error.what() << '\n';
-    return 4;
+    return kExitStopped;
   }
   if (alarms.empty()) return 0;
   const AlarmRow& a = alarms.front();
@@ -86,7 +84,7 @@ int RefuseOnOpenAlarm(StoreSession& session, const std::string& station) {
   if (alarms.size() > 1) std::cerr << " (and " << alarms.size() - 1 << " more)";
   std::cerr << "; acknowledge it first: multitone alarms ack --results URL --station " << station
             << " --by NAME\n";
-  return 4;
+  return kExitStopped;
 }
 
 }  // namespace

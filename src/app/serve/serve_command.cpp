@@ -1,5 +1,6 @@
 #include "app/serve/serve_command.h"
 
+#include "app/exit_status.h"
 #include "app/setup/command_line.h"
 #include "app/setup/whole_number_check.h"
 
@@ -13,6 +14,7 @@
 #include "app/run_command/run_recording.h"
 #include "app/serve/serve_line.h"
 #include "app/serve/serve_until_signalled.h"
+#include "app/setup/shared_options.h"
 #include "app/setup/station_options.h"
 #include "app/setup/station_setup.h"
 #include "app/setup/token_file.h"
@@ -44,10 +46,7 @@ struct ServeOptions {
   std::string shift_start = "06:00";
 };
 
-int Usage(const std::string& message) {
-  std::cerr << "multitone serve: " << message << "\nsee multitone serve --help\n";
-  return 2;
-}
+int Usage(const std::string& message) { return UsageError("multitone serve", message, std::cerr); }
 
 // The token and address the server listens with: the token from --token,
 // MULTITONE_TOKEN or --token-file; a token is needed to listen beyond
@@ -90,20 +89,11 @@ int ServeCommand(int argc, const char* const* argv) {
       "serial, see PASS or FAIL) and an API for line software, for one analyzer and one\n"
       "run at a time. Listens on loopback unless a token is given.",
       "multitone serve");
-  app.add_option("--analyzer", options.analyzer,
-                 "The analyzer: tcp://HOST[:PORT], TCPIP::HOST::PORT::SOCKET, "
-                 "TCPIP::HOST[::INSTR] (VXI-11), or sim[:OPTIONS] for the simulated one")
-      ->type_name("ADDRESS");
-  app.add_option("--limits", options.limits, "The limits every unit is judged against (TOML)")
-      ->type_name("FILE");
-  app.add_option("--results", options.results, "The results store every run is recorded in")
-      ->type_name("URL");
-  app.add_option("--spool", options.spool,
-                 "With postgresql://: the local spool of runs not yet on the server "
-                 "(default: multitone-spool.db in $XDG_STATE_HOME or ~/.local/state)")
-      ->type_name("PATH");
-  app.add_option("--station", options.station, "This station's name (default: the host name)")
-      ->type_name("NAME");
+  AddAnalyzerOption(app, options.analyzer);
+  AddLimitsOption(app, options.limits);
+  AddResultsOption(app, options.results);
+  AddSpoolOption(app, options.spool);
+  AddStationOption(app, options.station);
   app.add_option("--record", options.record_folder,
                  "Keep each run's analyzer exchange as DIR/RUN_ID.jsonl (see multitone --record)")
       ->type_name("DIR")
@@ -130,10 +120,7 @@ int ServeCommand(int argc, const char* const* argv) {
                  "With --line: when the day's first shift starts, local time")
       ->type_name("HH:MM")
       ->capture_default_str();
-  app.add_option("--timeout", options.timeout_ms, "Longest wait for one analyzer operation, in ms")
-      ->type_name("MS")
-      ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"))
-      ->capture_default_str();
+  AddTimeoutOption(app, options.timeout_ms);
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
   // The line page reads the store and nothing else: an analyzer, limits or
   // records named for it are a mistake, not something to ignore.
@@ -149,8 +136,7 @@ int ServeCommand(int argc, const char* const* argv) {
   try {
     ApplyStationFile(app, options.config);
   } catch (const StationFileError& error) {
-    std::cerr << "multitone serve: " << error.what() << '\n';
-    return 2;
+    return UsageRefusal("multitone serve", error.what(), std::cerr);
   }
   if (options.line) {
     server::LinePageConfig config;
@@ -192,8 +178,7 @@ int ServeCommand(int argc, const char* const* argv) {
   if (!options.record_folder.empty()) choices.wrap = recording->Wrap();
   StationSetup setup;
   if (const std::string why = BuildStationSetup(choices, setup); !why.empty()) {
-    std::cerr << "multitone serve: " << why << '\n';
-    return 2;
+    return UsageRefusal("multitone serve", why, std::cerr);
   }
   if (!options.record_folder.empty()) setup.create_analyzer = recording->Around(setup.create_analyzer);
   // What a record's header says of the station's runs.

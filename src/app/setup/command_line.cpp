@@ -1,6 +1,7 @@
 #include "app/setup/command_line.h"
 
 #include <iostream>
+#include "app/exit_status.h"
 
 namespace multitone {
 
@@ -9,11 +10,10 @@ std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* 
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     std::cout << app.help();
-    return 0;
+    return kExitDone;
   } catch (const CLI::ParseError& error) {
     // One line naming the cause, one pointing at the help, as for the run.
-    std::cerr << app.get_name() << ": " << error.what() << "\nsee " << app.get_name() << " --help\n";
-    return 2;
+    return UsageError(app.get_name(), error.what(), std::cerr);
   }
   return std::nullopt;
 }

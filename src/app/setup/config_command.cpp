@@ -5,7 +5,9 @@
 #include <iostream>
 #include <vector>
 
+#include "app/exit_status.h"
 #include "app/setup/command_line.h"
+#include "app/setup/shared_options.h"
 #include "app/run_command/output_names.h"
 #include "app/setup/station_options.h"
 #include "app/setup/token_file.h"
@@ -108,6 +110,7 @@ int ConfigCommand(int argc, const char* const* argv) {
     if (keys[i].kind == StationKey::Kind::Milliseconds) {
       option->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"));
     }
+    if (keys[i].option == "--analyzer") option->check(AnalyzerAddressCheck());
   }
   app.require_subcommand(1);
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
@@ -120,8 +123,7 @@ int ConfigCommand(int argc, const char* const* argv) {
   try {
     file = ApplyStationFile(*check, config);
   } catch (const StationFileError& error) {
-    std::cerr << "multitone config: " << error.what() << '\n';
-    return 2;
+    return UsageRefusal("multitone config", error.what(), std::cerr);
   }
   for (const StationValue& given : file.values) {
     const auto i = static_cast<std::size_t>(given.key - keys.data());

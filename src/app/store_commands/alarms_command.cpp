@@ -13,6 +13,7 @@
 // Exit 1 when the store cannot be read or written, 2 for a bad command line.
 #include <iostream>
 
+#include "app/exit_status.h"
 #include "app/setup/command_line.h"
 #include "app/store_commands/line_commands.h"
 #include "app/setup/whole_number_check.h"
@@ -29,7 +30,7 @@
 namespace multitone {
 namespace {
 
-constexpr const char* kName = "multitone alarms: ";
+constexpr const char* kName = "multitone alarms";
 
 std::string AlarmLine(const AlarmRow& a) {
   const std::string chart = ChartName(a.figure, a.channel, a.tone);
@@ -48,8 +49,7 @@ int Recompute(const std::string& results, const RunFilter& filter, std::size_t b
     try {
       stated = ReadStatedLimits(control);
     } catch (const StatedLimitsError& error) {
-      std::cerr << kName << error.what() << '\n';
-      return 2;
+      return UsageRefusal(kName, error.what(), std::cerr);
     }
   }
   ResultsStore store = ResultsStore::OpenExisting(results);
@@ -75,21 +75,20 @@ int List(const RunStorage& storage, const AlarmFilter& filter) {
 
 int Acknowledge(const RunStorage& storage, const AlarmFilter& filter, const std::string& by, const std::string& note) {
   if (const auto problem = NameProblem(by, "--by")) {
-    std::cerr << kName << *problem << '\n';
-    return 2;
+    return UsageError(kName, *problem, std::cerr);
   }
   const Acknowledgement done = AcknowledgeKeptAlarms(storage, filter, by, note);
   if (done.acknowledged == 0 && !done.error.empty()) {
-    std::cerr << kName << done.error << '\n';
+    std::cerr << kName << ": " << done.error << '\n';
     return 1;
   }
   if (done.acknowledged == 0) {
-    std::cerr << kName << "no open alarm of station " << filter.station << " matches\n";
+    std::cerr << kName << ": " << "no open alarm of station " << filter.station << " matches\n";
     return 3;
   }
   std::cout << done.acknowledged << (done.acknowledged == 1 ? " alarm" : " alarms") << " acknowledged by " << by
             << '\n';
-  if (!done.error.empty()) std::cerr << kName << "acknowledged in the spool only: " << done.error << '\n';
+  if (!done.error.empty()) std::cerr << kName << ": " << "acknowledged in the spool only: " << done.error << '\n';
   return 0;
 }
 
@@ -130,21 +129,19 @@ int AlarmsCommand(int argc, const char* const* argv) {
   app.require_subcommand(0, 1);
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
   if (storage.results.empty()) {
-    std::cerr << kName << "--results is required\nsee multitone alarms --help\n";
-    return 2;
+    return UsageError(kName, "--results is required", std::cerr);
   }
   if (!since.empty()) {
     filter.since = ParseFilterTime(since, false);
     if (filter.since.empty()) {
-      std::cerr << kName << "not a date: " << since << '\n';
-      return 2;
+      return UsageError(kName, "not a date: " + since, std::cerr);
     }
   }
   if (!filter.rule.empty() && !RuleNamed(filter.rule)) {
-    std::cerr << kName << "--rule: no rule '" << filter.rule
+    std::cerr << kName << ": " << "--rule: no rule '" << filter.rule
               << "' (beyond 3 sigma, 2 of 3 beyond 2 sigma, 4 of 5 beyond 1 sigma, 8 in a row on one side, "
                  "6 in a row trending)\n";
-    return 2;
+    return kExitUsage;
   }
   try {
     if (ack->parsed()) return Acknowledge(storage, filter, by, note);
@@ -157,7 +154,7 @@ int AlarmsCommand(int argc, const char* const* argv) {
     filter.open_only = !all;
     return List(storage, filter);
   } catch (const StoreError& error) {
-    std::cerr << kName << error.what() << '\n';
+    std::cerr << kName << ": " << error.what() << '\n';
     return 1;
   }
 }

@@ -3,6 +3,7 @@
 // multitone golden status: the station's last check and when the next is
 // due. Exit status 0; 3 for status when a check is due; 1 when the store or
 // the file cannot be read or written; 2 for a bad command line or file.
+#include "app/exit_status.h"
 #include "app/store_commands/golden_command.h"
 
 #include <chrono>
@@ -106,18 +107,16 @@ int Status(const std::string& results, const std::string& limits_file, const std
   try {
     source = LoadLimits(limits_file);
   } catch (const LimitsError& error) {
-    std::cerr << "multitone golden status: " << error.what() << '\n';
-    return 2;
+    return UsageRefusal("multitone golden status", error.what(), std::cerr);
   }
   if (!source.limits.golden.present) {
-    std::cerr << "multitone golden status: " << limits_file << " has no [golden] section\n";
-    return 2;
+    return UsageRefusal("multitone golden status", limits_file + " has no [golden] section", std::cerr);
   }
   try {
     const GoldenStatus status =
         ReadGoldenStatus(RunStorage{results, {}}, station, source.limits.golden, std::chrono::system_clock::now());
     std::cout << "station: " << station << '\n' << GoldenStatusText(source.limits.golden, status);
-    return status.due ? 3 : 0;
+    return status.due ? kExitFail : kExitDone;
   } catch (const StoreError& error) {
     std::cerr << "multitone golden status: " << error.what() << '\n';
     return 1;

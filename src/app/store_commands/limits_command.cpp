@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/exit_status.h"
 #include "app/setup/command_line.h"
 #include "app/store_commands/store_commands.h"
 #include "store/derive_limits.h"
@@ -54,8 +55,7 @@ int LimitsCommand(int argc, const char* const* argv) {
 
   std::ifstream in(serials_file);
   if (!in) {
-    std::cerr << "multitone limits derive: cannot read " << serials_file << '\n';
-    return 2;
+    return UsageRefusal("multitone limits derive", "cannot read " + serials_file, std::cerr);
   }
   std::vector<std::string> serials;
   for (std::string line; std::getline(in, line);) {

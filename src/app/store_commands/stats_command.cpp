@@ -3,6 +3,7 @@
 #include <iostream>
 #include <tuple>
 
+#include "app/exit_status.h"
 #include "app/setup/command_line.h"
 #include "app/store_commands/store_commands.h"
 #include "common/durable_file.h"
@@ -35,8 +36,7 @@ int StatsCommand(int argc, const char* const* argv) {
     if (text.empty()) continue;
     *bound = ParseFilterTime(text, next_day);
     if (bound->empty()) {
-      std::cerr << "multitone stats: not a date: " << text << '\n';
-      return 2;
+      return UsageError("multitone stats", "not a date: " + text, std::cerr);
     }
   }
   try {

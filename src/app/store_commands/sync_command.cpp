@@ -5,6 +5,7 @@
 // that is not PostgreSQL.
 #include <iostream>
 
+#include "app/exit_status.h"
 #include "app/setup/command_line.h"
 #include "app/setup/station_options.h"
 #include "app/store_commands/store_commands.h"
@@ -27,22 +28,20 @@ int SyncCommand(int argc, const char* const* argv) {
   try {
     ApplyStationFile(app, config);
   } catch (const StationFileError& error) {
-    std::cerr << "multitone sync: " << error.what() << '\n';
-    return 2;
+    return UsageRefusal("multitone sync", error.what(), std::cerr);
   }
   if (storage.results.empty()) {
-    std::cerr << "multitone sync: --results is required (or results.url in the station file)\n";
-    return 2;
+    return UsageError("multitone sync", "--results is required (or results.url in the station file)", std::cerr);
   }
   if (const std::string wrong = CheckResultsUrl(storage.results); !wrong.empty()) {
-    std::cerr << "multitone sync: " << wrong << '\n';
-    return 2;
+    return UsageRefusal("multitone sync", wrong, std::cerr);
   }
   if (ParseResultsUrl(storage.results)->engine != Engine::Postgres) {
-    std::cerr << "multitone sync: " << storage.results
-              << " is a SQLite store, where runs are stored at once; sync forwards the runs a "
-                 "station spooled on their way to a PostgreSQL server (--results postgresql://...)\n";
-    return 2;
+    return UsageRefusal("multitone sync",
+                        storage.results +
+                            " is a SQLite store, where runs are stored at once; sync forwards the runs a station "
+                            "spooled on their way to a PostgreSQL server (--results postgresql://...)",
+                        std::cerr);
   }
   const ForwardReport report = ForwardSpool(storage);
   if (report.spool_read) {

@@ -7,7 +7,9 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/exit_status.h"
 #include "app/setup/command_line.h"
+#include "app/setup/shared_options.h"
 #include "app/store_commands/line_commands.h"
 #include "app/study/study_guided.h"
 #include "app/study/study_report.h"
@@ -36,39 +38,33 @@ std::optional<std::vector<std::string>> ReadSerials(const std::string& path) {
 int StoredStudyReport(const std::string& results, const std::string& study_name,
                       const std::string& serials_file, const std::string& since,
                       const std::string& limits_file, const std::string& html) {
-  const std::string name = "multitone study grr: ";
+  const std::string name = "multitone study grr";
   if (study_name.empty() == serials_file.empty()) {
-    std::cerr << name << "--from-store takes the study's name, or --serials FILE, not both\n";
-    return 2;
+    return UsageError(name, "--from-store takes the study's name, or --serials FILE, not both", std::cerr);
   }
   if (!since.empty() && serials_file.empty()) {
-    std::cerr << name << "--since goes with --serials: a named study is all its runs\n";
-    return 2;
+    return UsageError(name, "--since goes with --serials: a named study is all its runs", std::cerr);
   }
   if (!html.empty()) {
     if (html == "-") {
-      std::cerr << name << "--html: the text goes to standard output; name a file for the page\n";
-      return 2;
+      return UsageError(name, "--html: the text goes to standard output; name a file for the page", std::cerr);
     }
     if (const std::string why = WhyFileCannotBeWritten(html); !why.empty()) {
-      std::cerr << name << "--html: " << why << '\n';
-      return 2;
+      return UsageRefusal(name, "--html: " + why, std::cerr);
     }
   }
   std::string since_time;
   if (!since.empty()) {
     since_time = ParseFilterTime(since, false);
     if (since_time.empty()) {
-      std::cerr << name << "not a date: " << since << '\n';
-      return 2;
+      return UsageError(name, "not a date: " + since, std::cerr);
     }
   }
   std::vector<std::string> serials;
   if (!serials_file.empty()) {
     const auto read = ReadSerials(serials_file);
     if (!read) {
-      std::cerr << name << "cannot read " << serials_file << '\n';
-      return 2;
+      return UsageRefusal(name, "cannot read " + serials_file, std::cerr);
     }
     serials = *read;
   }
@@ -76,8 +72,7 @@ int StoredStudyReport(const std::string& results, const std::string& study_name,
   try {
     limits = LoadLimits(limits_file);
   } catch (const LimitsError& error) {
-    std::cerr << name << error.what() << '\n';
-    return 2;
+    return UsageRefusal(name, error.what(), std::cerr);
   }
   try {
     ResultsStore store = ResultsStore::Open(results);
@@ -85,16 +80,15 @@ int StoredStudyReport(const std::string& results, const std::string& study_name,
                                   ? ReadStoredStudy(store.db(), serials, since_time, limits.limits)
                                   : ReadTaggedStudy(store.db(), study_name, limits.limits);
     if (const std::string problem = WriteStudyReport(study, study_name, html, std::cout); !problem.empty()) {
-      std::cerr << name << "report not written: " << problem << '\n';
-      return 1;
+      std::cerr << name << ": report not written: " << problem << '\n';
+      return kExitError;
     }
-    return 0;
+    return kExitDone;
   } catch (const UnbalancedStudy& error) {
-    std::cerr << name << error.what() << '\n';
-    return 2;
+    return UsageRefusal(name, error.what(), std::cerr);
   } catch (const StoreError& error) {
-    std::cerr << name << error.what() << '\n';
-    return 1;
+    std::cerr << name << ": " << error.what() << '\n';
+    return kExitError;
   }
 }
 
@@ -119,10 +113,8 @@ int StudyCommand(int argc, const char* const* argv) {
                                        "with --serials")
                            ->type_name("[STUDY]")
                            ->expected(0, 1);
-  grr->add_option("--results", guided.results, "The results store")->type_name("URL")->required();
-  grr->add_option("--limits", guided.limits_file, "The limits: each figure's tolerance is its max - min")
-      ->type_name("FILE")
-      ->required();
+  AddResultsOption(*grr, guided.results)->required();
+  AddLimitsOption(*grr, guided.limits_file)->required();
   grr->add_option("--html", html, "The report as an HTML page too")->type_name("FILE");
   grr->add_option("--serials", serials_file, "With --from-store: the parts' serials, one a line")
       ->type_name("FILE");
@@ -146,16 +138,10 @@ int StudyCommand(int argc, const char* const* argv) {
                   "Guided: a part's serial (again for the next); the rest "
                   "are asked for")
       ->type_name("SERIAL");
-  grr->add_option("--analyzer", guided.analyzer,
-                  "Guided: the analyzer (sim:... for the simulated one, where "
-                  "each part plays as the unit its serial names)")
-      ->type_name("ADDR");
-  grr->add_option("--station", guided.station, "Guided: this station's name (default: the host name)")
-      ->type_name("NAME");
-  grr->add_option("--spool", guided.spool, "Guided, with PostgreSQL: the local spool")->type_name("PATH");
-  grr->add_option("--timeout", guided.timeout_ms, "Guided: longest wait for one analyzer operation, ms")
-      ->type_name("MS")
-      ->check(WholeNumberCheck(1, 24 * 3600 * 1000, "milliseconds"));
+  AddAnalyzerOption(*grr, guided.analyzer);
+  AddStationOption(*grr, guided.station);
+  AddSpoolOption(*grr, guided.spool);
+  AddTimeoutOption(*grr, guided.timeout_ms);
   grr->add_option("--study", guided.study, "Guided: the new study's name (default grr-YYYYMMDD-HHMMSS)")
       ->type_name("NAME");
   grr->add_option("--resume", guided.resume, "Guided: continue the study of this name where it stopped")
@@ -168,34 +154,31 @@ int StudyCommand(int argc, const char* const* argv) {
   if (const auto status = ParseCommandLine(app, argc, argv)) return *status;
   from_store = store_option->count() > 0;
 
-  const std::string name = "multitone study grr: ";
+  const std::string name = "multitone study grr";
   if (from_store) {
     for (const char* option :
          {"--parts", "--trials", "--appraisers", "--appraiser", "--part", "--analyzer", "--station",
           "--spool", "--timeout", "--study", "--resume", "--seed", "--quiet"}) {
       if (grr->count(option) > 0) {
-        std::cerr << name << option << " is for a guided study, not --from-store\n";
-        return 2;
+        return UsageError(name, std::string(option) + " is for a guided study, not --from-store", std::cerr);
       }
     }
     return StoredStudyReport(guided.results, study_name, serials_file, since, guided.limits_file, html);
   }
   if (parts->count() == 0 || trials->count() == 0 || appraisers->count() == 0 ||
       grr->count("--analyzer") == 0) {
-    std::cerr << name
-              << "a guided study needs --parts, --trials, --appraisers and --analyzer "
-                 "(or --from-store to report a stored one)\n";
-    return 2;
+    return UsageError(name,
+                      "a guided study needs --parts, --trials, --appraisers and --analyzer "
+                      "(or --from-store to report a stored one)",
+                      std::cerr);
   }
   for (const char* option : {"--serials", "--since"}) {
     if (grr->count(option) > 0) {
-      std::cerr << name << option << " goes with --from-store\n";
-      return 2;
+      return UsageError(name, std::string(option) + " goes with --from-store", std::cerr);
     }
   }
   if (!guided.study.empty() && !guided.resume.empty()) {
-    std::cerr << name << "--study starts a new study, --resume continues one: not both\n";
-    return 2;
+    return UsageError(name, "--study starts a new study, --resume continues one: not both", std::cerr);
   }
   guided.station_given = grr->count("--station") > 0;
   if (seed_option->count() > 0) guided.seed = seed;

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "app/exit_status.h"
 #include "app/doors/analyzer_factory.h"
 #include "app/run_command/progress_line.h"
 #include "app/study/simulated_part.h"
@@ -64,8 +65,7 @@ class GuidedStudy {
 
  private:
   int Refuse(const std::string& why) {
-    talk_ << "multitone study grr: " << why << '\n';
-    return 2;
+    return UsageRefusal("multitone study grr", why, talk_);
   }
   // Fills `names` up to `count`: the stored ones first, then those given,
   // then asks. False at the end of the input; a refusal in `why`.
