@@ -10,7 +10,7 @@ AnalyzerFactory MakeAnalyzerFactory(const std::string& address, std::chrono::mil
   return [address, timeout, trace, embedded, wrap, replay_timing]() -> std::unique_ptr<AnalyzerLink> {
     const AnalyzerAddress parsed = ParseAnalyzerAddress(address);
     std::unique_ptr<Transport> transport =
-        OpenAnalyzerTransport(parsed, TransportContext{timeout, embedded, replay_timing});
+        OpenAnalyzerTransport(parsed, TransportContext{timeout, embedded, replay_timing, trace});
     return std::make_unique<AnalyzerLink>(wrap ? wrap(std::move(transport)) : std::move(transport), trace);
   };
 }

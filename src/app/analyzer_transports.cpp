@@ -3,6 +3,7 @@
 #include "app/replay_analyzer.h"
 #include "common/run_error.h"
 #include "link/gpib_controller_transport.h"
+#include "link/hislip_transport.h"
 #include "link/serial_stream.h"
 #include "link/tcp_transport.h"
 #include "link/vxi11_transport.h"
@@ -24,6 +25,16 @@ std::unique_ptr<Transport> OpenSocket(const AnalyzerAddress& address, const Tran
 
 std::unique_ptr<Transport> OpenVxi11(const AnalyzerAddress& address, const TransportContext& context) {
   return OpenVxi11Transport(address.host, address.device, context.timeout);
+}
+
+std::unique_ptr<Transport> OpenHislip(const AnalyzerAddress& address, const TransportContext& context) {
+  HislipSettings settings;
+  settings.host = address.host;
+  settings.port = address.port;
+  settings.sub_address = address.device;
+  settings.timeout = context.timeout;
+  settings.trace = context.trace;
+  return OpenHislipTransport(settings);
 }
 
 std::unique_ptr<Transport> OpenSerial(const AnalyzerAddress& address, const TransportContext& context) {
@@ -48,6 +59,7 @@ constexpr TransportRow kRows[] = {
     {"simulated", [](const AnalyzerAddress& a) { return a.kind == Kind::Simulated; }, OpenSimulated},
     {"socket", [](const AnalyzerAddress& a) { return a.kind == Kind::Socket; }, OpenSocket},
     {"vxi11", [](const AnalyzerAddress& a) { return a.kind == Kind::Vxi11; }, OpenVxi11},
+    {"hislip", [](const AnalyzerAddress& a) { return a.kind == Kind::Hislip; }, OpenHislip},
     {"serial", [](const AnalyzerAddress& a) { return a.kind == Kind::Serial; }, OpenSerial},
     {"gpib controller on the LAN",
      [](const AnalyzerAddress& a) { return a.kind == Kind::GpibController && a.path.empty(); }, OpenControllerOnLan},

@@ -4,6 +4,7 @@
 // the parsed address opens it. A new door is one row here (and its form in
 // link/analyzer_address.cpp).
 #include <chrono>
+#include <iosfwd>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -21,6 +22,9 @@ struct TransportContext {
   std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr;
   // replay:FILE keeps the recorded delays between operations.
   bool replay_timing = false;
+  // A transport that has messages of its own (HiSLIP) shows them here, when
+  // not null, as the link shows its operations (--trace).
+  std::ostream* trace = nullptr;
 };
 
 struct TransportRow {

@@ -30,6 +30,7 @@ bool AnalyzerNeedsFullProgram(const std::string& text) {
     case Kind::Vxi11:
       return true;
     case Kind::Socket:
+    case Kind::Hislip:
       return !IsNumericHost(address.host);
     case Kind::GpibController:
       return address.path.empty() && !IsNumericHost(address.host);

@@ -13,6 +13,7 @@ namespace {
 constexpr std::string_view kForms =
     "tcp://HOST[:PORT], TCPIP[board]::HOST::PORT::SOCKET, TCPIP[board]::HOST[::inst0][::INSTR], "
     "TCPIP[board]::HOST::instN::INSTR, TCPIP[board]::HOST::gpibN,ADDR[,SECONDARY]::INSTR, "
+    "TCPIP[board]::HOST::hislipN[,PORT][::INSTR], "
     "ASRL/dev/PATH::INSTR[?SETTINGS], prologix://HOST[:PORT]/ADDR[,SECONDARY], replay:FILE or sim[:OPTIONS]";
 
 [[noreturn]] void Refuse(std::string_view text, const std::string& problem) {
@@ -170,6 +171,17 @@ std::string Vxi11Device(std::string_view text, std::string_view device) {
   Refuse(text, "names device '" + std::string(device) + "', not instN, gpibN,ADDR or hpib,ADDR");
 }
 
+// A HiSLIP sub-address: hislipN, and the server's port after a comma
+// (4880 when none is given). The name goes to the server as given.
+void HislipDevice(std::string_view text, std::string_view device, AnalyzerAddress& out) {
+  const std::size_t comma = device.find(',');
+  const std::string_view name = device.substr(0, comma);
+  if (!AllDigits(name.substr(6))) Refuse(text, "names device '" + std::string(device) + "', not hislipN[,PORT]");
+  out.kind = AnalyzerAddress::Kind::Hislip;
+  out.device = std::string(name);
+  out.port = comma == std::string_view::npos ? kDefaultHislipPort : Port(text, device.substr(comma + 1));
+}
+
 AnalyzerAddress ParseTcpip(std::string_view text) {
   const std::vector<std::string_view> fields = Fields(text);
   const std::string interface = Upper(fields[0]);
@@ -189,6 +201,10 @@ AnalyzerAddress ParseTcpip(std::string_view text) {
   std::vector<std::string_view> rest(fields.begin() + 2, fields.end());
   if (!rest.empty() && Upper(rest.back()) == "INSTR") rest.pop_back();
   if (rest.size() > 1) Refuse(text, "has too many fields");
+  if (!rest.empty() && StartsWithNoCase(rest[0], "hislip")) {
+    HislipDevice(text, rest[0], out);
+    return out;
+  }
   out.kind = AnalyzerAddress::Kind::Vxi11;
   out.device = rest.empty() ? "inst0" : Vxi11Device(text, rest[0]);
   return out;

@@ -8,6 +8,8 @@
 //                                          none is given), or on a LAN/GPIB
 //                                          gateway gpibN,ADDR[,SECONDARY] or
 //                                          hpib,ADDR[,SECONDARY]
+//   TCPIP[n]::HOST::hislipN[,PORT][::INSTR]  HiSLIP, sub-address hislipN, on
+//                                          PORT (4880)
 //   ASRL/dev/PATH::INSTR[?SETTINGS]        an RS-232 line (serial port)
 //   prologix://HOST[:PORT]/ADDR[,SECONDARY]   a "++" GPIB controller on the
 //                                          LAN (port 1234), analyzer at ADDR
@@ -22,7 +24,7 @@
 // USB controller, 0 to 30).
 //
 // The VISA forms are case-insensitive in their keywords (TCPIP, SOCKET, INSTR,
-// ASRL, instN, gpib); hosts, paths and device names keep their case. An IPv6
+// ASRL, instN, gpib, hislip); hosts, paths and device names keep their case. An IPv6
 // host goes in brackets. Nothing is resolved or opened here.
 #include <string>
 #include <string_view>
@@ -31,6 +33,7 @@ namespace multitone {
 
 constexpr int kDefaultAnalyzerPort = 5025;
 constexpr int kDefaultControllerPort = 1234;
+constexpr int kDefaultHislipPort = 4880;
 
 // The line settings of a serial port.
 struct SerialSettings {
@@ -55,6 +58,7 @@ struct AnalyzerAddress {
     Simulated,       // sim_options
     Socket,          // host, port
     Vxi11,           // host, device
+    Hislip,          // host, port, device (the sub-address, "hislip0")
     Serial,          // path, serial
     GpibController,  // host and port (LAN) or path and serial (USB); gpib
     Replay,          // path: the record
@@ -63,7 +67,7 @@ struct AnalyzerAddress {
   std::string text;         // the address as given
   std::string host;         // without brackets
   int port = 0;
-  std::string device;       // VXI-11 device name, as given ("inst0", "gpib0,5")
+  std::string device;       // VXI-11 device name or HiSLIP sub-address, as given ("inst0", "gpib0,5", "hislip0")
   std::string path;         // serial port, "/dev/ttyUSB0"
   SerialSettings serial;
   GpibAddress gpib;

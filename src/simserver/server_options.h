@@ -27,6 +27,8 @@ struct ServerOptions {
   char termination = '\n';     // of the serial line: LF or CR
   bool controller = false;     // a "++" GPIB controller with the `gpib` analyzers on its bus:
   int controller_port = 1234;  // ... on this TCP port (0: a free one), or on the serial line  // analyzers on the GPIB bus, each with its own state
+  bool hislip = false;         // also serve HiSLIP
+  int hislip_port = 4880;      // ... on this TCP port (0: a free one)
   std::string replay_file;     // --replay: serve this record instead of the simulated analyzer
 };
 

@@ -1,0 +1,94 @@
+#pragma once
+// The simulated analyzer over HiSLIP (IVI-6.1, version 2.0; a 1.x client is
+// answered in its version): sub-address hislip0 (any hislipN, or none) on
+// the --bind address and port 4880 or the one given. Each client's session
+// has its synchronous and asynchronous channel, and a message exchange of
+// its own with the one analyzer behind every door (simserver/
+// message_exchange.h): its session starts (the device's clock over) when its
+// first message runs.
+//  - Initialize is answered with the lower of the two versions, a new
+//    session id and the mode the server prefers (synchronized, unless told
+//    otherwise); AsyncInitialize with that id joins the asynchronous
+//    channel. Anything else first, an unknown session or sub-address, or a
+//    header that does not start with "HS" is a FatalError, and the session
+//    ends. A session ends when either of its channels closes, releasing its
+//    lock.
+//  - Data and DataEND go to the exchange; every reply leaves as Data
+//    messages and a DataEND, each at most the client's maximum message size
+//    (header included), named by the MessageID of the message it answers.
+//    A message over the server's own size is answered with Error 4.
+//  - Synchronized mode: a message without RMT-delivered while a reply went
+//    unconfirmed, or before one came, drops the reply, queues -410 and sends
+//    Interrupted and AsyncInterrupted. Overlapped mode: replies queue up.
+//  - AsyncLock takes the exclusive lock, waiting for it up to the time the
+//    client gives, or releases it; while another client (of any door) holds
+//    it, this session's messages wait. Shared locks are refused (error).
+//  - AsyncDeviceClear clears the exchange; DeviceClearComplete agrees on the
+//    mode (the one asked for, unless the server is overlapped only) and
+//    drops what came between. AsyncStatusQuery gives the status byte, MAV
+//    while a reply is unconfirmed.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "simserver/shared_analyzer.h"
+
+namespace multitone::simserver {
+
+struct HislipServerSettings {
+  std::string bind = "127.0.0.1";
+  int port = 4880;                      // 0: a free one
+  std::uint64_t max_message = 1 << 20;  // the largest message (header included) it takes
+  bool prefer_overlapped = false;       // what InitializeResponse says
+  bool overlapped_only = false;         // keeps overlapped mode whatever a clear asks for
+};
+
+class HislipSession;
+
+class HislipServer {
+ public:
+  static constexpr std::size_t kMaxSessions = 16;
+
+  // Binds and listens; throws std::runtime_error with a message when the
+  // address cannot be used. `changed` is called (with the analyzer's mutex
+  // held) after each message.
+  HislipServer(SharedAnalyzer& shared, std::function<void()> changed, const HislipServerSettings& settings);
+  ~HislipServer();
+  HislipServer(const HislipServer&) = delete;
+  HislipServer& operator=(const HislipServer&) = delete;
+
+  // "127.0.0.1:4880", the address bound.
+  const std::string& Address() const { return address_; }
+
+  // Serves clients until `stop_fd` becomes readable (on a thread of its
+  // own); every session has ended when it returns.
+  void Serve(int stop_fd);
+
+ private:
+  void ServeConnection(int fd, int stop_fd);
+  std::shared_ptr<HislipSession> FindSession(std::uint16_t id);
+  void EndSession(const std::shared_ptr<HislipSession>& session);
+
+  SharedAnalyzer& shared_;
+  std::function<void()> changed_;
+  HislipServerSettings settings_;
+  int listen_fd_ = -1;
+  std::string address_;
+
+  std::mutex sessions_mutex_;
+  std::map<std::uint16_t, std::shared_ptr<HislipSession>> sessions_;
+  std::uint16_t next_session_ = 1;
+  struct Connection {
+    int fd;
+    std::thread thread;
+    std::shared_ptr<bool> done;
+  };
+  std::vector<Connection> connections_;  // Serve's thread only
+};
+
+}  // namespace multitone::simserver
