@@ -1,12 +1,18 @@
 #include "simserver/message_exchange.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace multitone::simserver {
 
 MessageExchange::MessageExchange(SharedAnalyzer& shared, std::function<void()> changed, ExchangeRules rules)
     : shared_(shared), changed_(std::move(changed)), rules_(rules) {
+  // Not read from the analyzer, which another door may be holding: a new
+  // exchange is never kept waiting.
+  status_[1] = sim::StatusModel::kMessageAvailable;
   worker_ = std::thread([this] { Work(); });
 }
 
@@ -39,8 +45,14 @@ void MessageExchange::DropMessages() {
 }
 
 void MessageExchange::Report(sim::ScpiCode code, std::string_view detail) {
-  std::lock_guard<std::mutex> hold(shared_.mutex);
-  shared_.analyzer.GetInterpreter().ReportError(code, detail);
+  std::uint8_t status[2];
+  {
+    std::lock_guard<std::mutex> hold(shared_.mutex);
+    shared_.analyzer.GetInterpreter().ReportError(code, detail);
+    LiveStatus(status);
+  }
+  std::lock_guard<std::mutex> door(door_mutex_);
+  std::copy(std::begin(status), std::end(status), std::begin(status_));
 }
 
 void MessageExchange::WaitForLock(std::unique_lock<std::mutex>& hold) {
@@ -57,13 +69,16 @@ void MessageExchange::Work() {
     const Message message = std::move(messages_.front());
     messages_.pop_front();
     const std::uint64_t epoch = epoch_;
+    const bool clear = std::exchange(clear_pending_, false);
     running_ = true;
     door.unlock();
     std::vector<std::string> replies;
+    std::uint8_t status[2];
     {
       std::unique_lock<std::mutex> hold(shared_.mutex);
       WaitForLock(hold);
       sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+      if (clear) interpreter.Clear();
       if (rules_.session_at_first_message && !session_started_) {
         interpreter.StartSession();
         session_started_ = true;
@@ -71,9 +86,11 @@ void MessageExchange::Work() {
       interpreter.Input(message.text);
       if (changed_) changed_();
       while (std::optional<std::string> reply = interpreter.TakeReply()) replies.push_back(std::move(*reply));
+      LiveStatus(status);
     }
     door.lock();
     running_ = false;
+    std::copy(std::begin(status), std::end(status), std::begin(status_));
     // A reply whose next message has already arrived is interrupted.
     const bool interrupted = !replies.empty() && !messages_.empty() && !rules_.keep_replies;
     if (epoch == epoch_ && !interrupted) {
@@ -144,19 +161,39 @@ MessageExchange::ReadResult MessageExchange::Read(std::size_t max_bytes, int ter
   return ReadResult::Piece;
 }
 
+void MessageExchange::LiveStatus(std::uint8_t (&status)[2]) {
+  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+  const bool errors = interpreter.Errors().Size() > 0;
+  status[0] = interpreter.Status().StatusByte(false, errors);
+  status[1] = interpreter.Status().StatusByte(true, errors);
+}
+
 unsigned char MessageExchange::StatusByte(bool unread_elsewhere) {
   bool unread = unread_elsewhere;
   {
     std::lock_guard<std::mutex> door(door_mutex_);
     unread = unread || !replies_.empty() || output_at_ < output_.text.size();
+    // A running message holds the analyzer (an acquisition takes its
+    // time): the byte as that message found it.
+    if (running_) return status_[unread ? 1 : 0];
   }
   std::lock_guard<std::mutex> hold(shared_.mutex);
-  sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
-  return interpreter.Status().StatusByte(unread, interpreter.Errors().Size() > 0);
+  std::uint8_t status[2];
+  LiveStatus(status);
+  return status[unread ? 1 : 0];
 }
 
 void MessageExchange::Clear() {
   DropMessages();
+  {
+    std::lock_guard<std::mutex> door(door_mutex_);
+    // A running message holds the analyzer: its input is cleared before the
+    // next message runs, and the clear does not wait.
+    if (running_) {
+      clear_pending_ = true;
+      return;
+    }
+  }
   std::lock_guard<std::mutex> hold(shared_.mutex);
   shared_.analyzer.GetInterpreter().Clear();
 }

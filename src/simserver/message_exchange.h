@@ -10,7 +10,8 @@
 //    nothing running) it ends at once and says so (VXI-11 queues -420);
 //  - a clear empties input and output (the reply of a running message is
 //    dropped when it comes) and keeps the settings, status registers, error
-//    queue and the device's clock.
+//    queue and the device's clock; neither it nor the status byte waits for
+//    a running message (the byte is the one the message before left).
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -81,6 +82,8 @@ class MessageExchange {
   void DropMessages();
   // Waits, with the analyzer's mutex held, while another holds the lock.
   void WaitForLock(std::unique_lock<std::mutex>& hold);
+  // The status byte without and with MAV (the analyzer's mutex held).
+  void LiveStatus(std::uint8_t (&status)[2]);
 
   SharedAnalyzer& shared_;
   std::function<void()> changed_;
@@ -99,6 +102,8 @@ class MessageExchange {
   };
   std::deque<Message> messages_;  // complete messages waiting to run
   bool running_ = false;          // the worker is running a message
+  std::uint8_t status_[2] = {};   // the status byte as the last message left it, without and with MAV
+  bool clear_pending_ = false;    // a clear came while a message ran
   std::uint64_t epoch_ = 0;       // clear: replies of older messages are dropped
   std::deque<Message> replies_;   // replies not yet being read
   Message output_;                // the reply being read, from output_at_

@@ -28,7 +28,8 @@ class ServerProcess {
  public:
   // Starts ANALYZER_SIM_BINARY --port 0 with `arguments` and waits (up to
   // `limit`) for its "listening on 127.0.0.1:PORT" line (and with --vxi11
-  // for its VXI-11 line too, with --serial for its "serial: PATH" line).
+  // for its VXI-11 line too, with --serial for its "serial: PATH" line, with
+  // --hislip for its HiSLIP line).
   explicit ServerProcess(const std::vector<std::string>& arguments = {},
                          std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     int out[2];
@@ -50,6 +51,7 @@ class ServerProcess {
     const bool vxi11 = std::find(arguments.begin(), arguments.end(), "--vxi11") != arguments.end();
     const bool serial = std::find(arguments.begin(), arguments.end(), "--serial") != arguments.end();
     const bool controller = !serial && std::find(arguments.begin(), arguments.end(), "--prologix") != arguments.end();
+    const bool hislip = std::find(arguments.begin(), arguments.end(), "--hislip") != arguments.end();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (port_ == 0 && std::chrono::steady_clock::now() < deadline) {
       pollfd p{out_, POLLIN, 0};
@@ -84,6 +86,16 @@ class ServerProcess {
         }
         serial_path_ = output_.substr(s + kSerial.size(), line_end - s - kSerial.size());
       }
+      if (port_ != 0 && hislip && hislip_port_ == 0) {
+        constexpr std::string_view kHislip = "hislip: sub-address hislip0 on 127.0.0.1:";
+        const auto h = output_.find(kHislip);
+        const auto line_end = output_.find('\n', h);
+        if (h == std::string::npos || line_end == std::string::npos) {
+          port_ = 0;  // keep reading
+          continue;
+        }
+        hislip_port_ = std::stoi(output_.substr(h + kHislip.size(), line_end - h - kHislip.size()));
+      }
       if (port_ != 0 && controller && controller_port_ == 0) {
         constexpr std::string_view kController = "gpib controller on 127.0.0.1:";
         const auto c = output_.find(kController);
@@ -111,6 +123,9 @@ class ServerProcess {
   int Vxi11Port() const { return vxi11_port_; }
   // The path of the serial line clients open (with --serial).
   const std::string& SerialPath() const { return serial_path_; }
+  // The HiSLIP port (with --hislip) and the address that reaches it.
+  int HislipPort() const { return hislip_port_; }
+  std::string HislipAddress() const { return "TCPIP::127.0.0.1::hislip0," + std::to_string(hislip_port_) + "::INSTR"; }
   // The GPIB controller's TCP port (with --prologix and no --serial).
   int ControllerPort() const { return controller_port_; }
   pid_t Pid() const { return pid_; }
@@ -159,6 +174,7 @@ class ServerProcess {
   int vxi11_port_ = 0;
   std::string serial_path_;
   int controller_port_ = 0;
+  int hislip_port_ = 0;
   std::string output_;
   bool reaped_ = false;
   int exit_status_ = -1;
