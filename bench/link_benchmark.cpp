@@ -1,6 +1,6 @@
 // A whole run against analyzer-sim on loopback through each door: the raw
 // socket, VXI-11 (goal: at most 1.5 times the socket's time), a VXI-11
-// LAN/GPIB gateway, a serial line (a pseudo-terminal) and the "++" GPIB
+// LAN/GPIB gateway, HiSLIP (goal: at most 1.1 times the socket's time), a serial line (a pseudo-terminal) and the "++" GPIB
 // controller on the LAN and on USB. The serial runs also count the bytes
 // that crossed the line: `line_s_115200` is the time those bytes need on a
 // real line at 115200 baud (10 bits a byte), against which the program's own
@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "link/gpib_controller_transport.h"
+#include "link/hislip_transport.h"
 #include "link/serial_stream.h"
 #include "link/stream_transport.h"
 #include "link/tcp_transport.h"
@@ -22,9 +23,9 @@ namespace {
 
 constexpr std::chrono::milliseconds kTimeout(20000);
 
-// The socket, VXI-11 with a gateway's GPIB address 5, and a serial line.
+// The socket, VXI-11 with a gateway's GPIB address 5, HiSLIP and a serial line.
 ServerProcess& Server() {
-  static ServerProcess server({"--vxi11", "--gpib-gateway", "--gpib", "5", "--serial"});
+  static ServerProcess server({"--vxi11", "--gpib-gateway", "--gpib", "5", "--hislip", "0", "--serial"});
   return server;
 }
 ServerProcess& LanController() {
@@ -61,7 +62,7 @@ StreamConnector Counted(StreamConnector connect, std::size_t& count) {
   };
 }
 
-enum class Door { Socket, Vxi11, Gateway, Serial, LanController, UsbController };
+enum class Door { Socket, Vxi11, Gateway, Hislip, Serial, LanController, UsbController };
 
 void WholeRun(benchmark::State& state, Door door) {
   ServerProcess& server = door == Door::LanController   ? LanController()
@@ -82,6 +83,13 @@ void WholeRun(benchmark::State& state, Door door) {
         case Door::Socket: return std::make_unique<AnalyzerLink>(OpenTcpTransportTo("127.0.0.1", server.Port(), kTimeout));
         case Door::Vxi11: return std::make_unique<AnalyzerLink>(OpenVxi11Transport("127.0.0.1", "inst0", kTimeout));
         case Door::Gateway: return std::make_unique<AnalyzerLink>(OpenVxi11Transport("127.0.0.1", "gpib0,5", kTimeout));
+        case Door::Hislip: {
+          HislipSettings settings;
+          settings.host = "127.0.0.1";
+          settings.port = server.HislipPort();
+          settings.timeout = kTimeout;
+          return std::make_unique<AnalyzerLink>(OpenHislipTransport(settings));
+        }
         case Door::Serial:
           return std::make_unique<AnalyzerLink>(MakeStreamTransport(
               Counted(SerialConnector(server.SerialPath(), line, kTimeout), bytes), kTimeout));
@@ -106,6 +114,7 @@ void WholeRun(benchmark::State& state, Door door) {
 BENCHMARK_CAPTURE(WholeRun, Socket, Door::Socket)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK_CAPTURE(WholeRun, Vxi11, Door::Vxi11)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK_CAPTURE(WholeRun, Vxi11Gateway, Door::Gateway)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK_CAPTURE(WholeRun, Hislip, Door::Hislip)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK_CAPTURE(WholeRun, Serial, Door::Serial)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK_CAPTURE(WholeRun, ControllerLan, Door::LanController)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK_CAPTURE(WholeRun, ControllerUsb, Door::UsbController)->Unit(benchmark::kMillisecond)->Iterations(20);

@@ -43,6 +43,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, ProgramOption
                  "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or "
                  "TCPIP::HOST::PORT::SOCKET for a raw socket; TCPIP::HOST[::inst0][::INSTR] or, behind "
                  "a LAN/GPIB gateway, TCPIP::HOST::gpib0,ADDR::INSTR for VXI-11; "
+                 "TCPIP::HOST::hislip0[,4880]::INSTR for HiSLIP; "
                  "ASRL/dev/PATH::INSTR[?baud=9600,bits=8,parity=none,stop=1,flow=none,term=lf] for a "
                  "serial line; prologix://HOST[:1234]/ADDR or ASRL/dev/PATH::INSTR?gpib=ADDR for a "
                  "++ GPIB controller; sim[:OPTIONS] for the built-in simulated analyzer (the default); "

@@ -92,7 +92,8 @@ int ServeCommand(int argc, const char* const* argv) {
       "multitone serve");
   app.add_option("--analyzer", options.analyzer,
                  "The analyzer: tcp://HOST[:PORT], TCPIP::HOST::PORT::SOCKET, "
-                 "TCPIP::HOST[::INSTR] (VXI-11), or sim[:OPTIONS] for the simulated one")
+                 "TCPIP::HOST[::INSTR] (VXI-11), TCPIP::HOST::hislip0[,PORT]::INSTR (HiSLIP), or sim[:OPTIONS] for "
+                 "the simulated one")
       ->type_name("ADDRESS");
   app.add_option("--limits", options.limits, "The limits every unit is judged against (TOML)")
       ->type_name("FILE");

@@ -32,6 +32,8 @@ TEST(FullProgram, WhatNeedsASharedLibraryIsHandedOver) {
       {"TCPIP::10.0.0.5::5025::SOCKET", "", false},
       {"tcp://analyzer.lab:5025", "", true},         // a name: the name services
       {"tcp://localhost", "", true},
+      {"TCPIP::10.0.0.7::hislip0::INSTR", "", false},  // HiSLIP: plain sockets
+      {"TCPIP::analyzer.lab::hislip0,4881::INSTR", "", true},
       {"prologix://10.0.0.6/5", "", false},
       {"prologix://gpib-lan/5", "", true},
       {"ASRL/dev/ttyUSB0::INSTR", "", false},
