@@ -45,8 +45,6 @@ bool IsSubAddress(std::string_view name) {
 // at a time each way.
 class ServerChannel {
  public:
-  enum class Got { Message, Gone, Malformed, TooLarge };
-
   explicit ServerChannel(int fd) : fd_(fd) {}
   ~ServerChannel() { ::close(fd_); }
   ServerChannel(const ServerChannel&) = delete;
@@ -72,25 +70,30 @@ class ServerChannel {
   }
   std::mutex& SendMutex() { return send_mutex_; }
 
-  // The next whole message, until the client goes or a stop is asked for.
-  Got Receive(int stop_fd, Message& message) {
+  // The next whole message; false when the client went, a stop was asked
+  // for, or a header was malformed (answered with FatalError: the session
+  // ends).
+  bool Next(int stop_fd, Message& message) {
     for (;;) {
       switch (received_.Check(kReceiveLimit)) {
-        case hislip::MessageBuffer::State::Complete: message = received_.Take(); return Got::Message;
-        case hislip::MessageBuffer::State::Malformed: return Got::Malformed;
-        case hislip::MessageBuffer::State::TooLarge: return Got::TooLarge;
+        case hislip::MessageBuffer::State::Complete: message = received_.Take(); return true;
+        case hislip::MessageBuffer::State::Malformed:
+        case hislip::MessageBuffer::State::TooLarge:
+          Send(Type::FatalError, static_cast<std::uint8_t>(hislip::FatalCode::PoorlyFormedHeader), 0,
+               "poorly formed message header");
+          return false;
         case hislip::MessageBuffer::State::Incomplete: break;
       }
       pollfd fds[2] = {{fd_, POLLIN, 0}, {stop_fd, POLLIN, 0}};
       if (::poll(fds, 2, -1) < 0) {
         if (errno == EINTR) continue;
-        return Got::Gone;
+        return false;
       }
-      if (fds[1].revents != 0) return Got::Gone;
+      if (fds[1].revents != 0) return false;
       const std::span<char> space = received_.Space();
       const ssize_t n = ::recv(fd_, space.data(), space.size(), 0);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return Got::Gone;
+      if (n <= 0) return false;
       received_.Received(static_cast<std::size_t>(n));
     }
   }
@@ -169,7 +172,6 @@ class HislipSession {
     }
     if (released) shared.unlocked.notify_all();
   }
-  bool Ended() const { return ended_; }
   void JoinSender() {
     if (sender_.joinable()) sender_.join();
   }
@@ -181,15 +183,7 @@ class HislipSession {
     ServerChannel& sync = *sync_;
     for (;;) {
       Message m;
-      switch (sync.Receive(stop_fd, m)) {
-        case ServerChannel::Got::Message: break;
-        case ServerChannel::Got::Gone: return;
-        case ServerChannel::Got::Malformed:
-        case ServerChannel::Got::TooLarge:
-          sync.Send(Type::FatalError, static_cast<std::uint8_t>(hislip::FatalCode::PoorlyFormedHeader), 0,
-                    "poorly formed message header");
-          return;
-      }
+      if (!sync.Next(stop_fd, m)) return;
       switch (m.type()) {
         case Type::Data:
         case Type::DataEnd: OnData(m); break;
@@ -252,15 +246,7 @@ class HislipSession {
   void ServeAsync(ServerChannel& async, int stop_fd) {
     for (;;) {
       Message m;
-      switch (async.Receive(stop_fd, m)) {
-        case ServerChannel::Got::Message: break;
-        case ServerChannel::Got::Gone: return;
-        case ServerChannel::Got::Malformed:
-        case ServerChannel::Got::TooLarge:
-          async.Send(Type::FatalError, static_cast<std::uint8_t>(hislip::FatalCode::PoorlyFormedHeader), 0,
-                     "poorly formed message header");
-          return;
-      }
+      if (!async.Next(stop_fd, m)) return;
       switch (m.type()) {
         case Type::AsyncMaximumMessageSize: OnMaximumMessageSize(async, m); break;
         case Type::AsyncLock: OnLock(async, m, stop_fd); break;
@@ -429,8 +415,8 @@ void HislipServer::Serve(int stop_fd) {
       c.thread.join();
       return true;
     });
-    auto done = std::make_shared<bool>(false);
-    connections_.push_back({fd, std::thread([this, fd, stop_fd, done] {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    connections_.push_back({std::thread([this, fd, stop_fd, done] {
                               ServeConnection(fd, stop_fd);
                               *done = true;
                             }),
@@ -462,14 +448,7 @@ void HislipServer::ServeConnection(int fd, int stop_fd) {
     channel->Send(Type::FatalError, static_cast<std::uint8_t>(code), 0, text);
   };
   Message m;
-  switch (channel->Receive(stop_fd, m)) {
-    case ServerChannel::Got::Message: break;
-    case ServerChannel::Got::Gone: return;
-    case ServerChannel::Got::Malformed:
-    case ServerChannel::Got::TooLarge:
-      fatal(hislip::FatalCode::PoorlyFormedHeader, "poorly formed message header");
-      return;
-  }
+  if (!channel->Next(stop_fd, m)) return;
   if (m.type() == Type::Initialize) {
     if (!IsSubAddress(m.payload)) {
       fatal(hislip::FatalCode::Unidentified, "no device '" + std::string(m.payload) + "' here; hislip0 is");

@@ -27,6 +27,7 @@
 //    mode (the one asked for, unless the server is overlapped only) and
 //    drops what came between. AsyncStatusQuery gives the status byte, MAV
 //    while a reply is unconfirmed.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -84,9 +85,8 @@ class HislipServer {
   std::map<std::uint16_t, std::shared_ptr<HislipSession>> sessions_;
   std::uint16_t next_session_ = 1;
   struct Connection {
-    int fd;
     std::thread thread;
-    std::shared_ptr<bool> done;
+    std::shared_ptr<std::atomic<bool>> done;
   };
   std::vector<Connection> connections_;  // Serve's thread only
 };

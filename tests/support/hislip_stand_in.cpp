@@ -57,21 +57,28 @@ void HislipStandIn::Serve() {
   // Bounded whatever the client does: a test's session takes far less.
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   hislip::MessageBuffer buffers[2];
+  bool accepted_both = false;
   while (!stopping_ && std::chrono::steady_clock::now() < give_up) {
     pollfd fds[3] = {{listen_fd_, POLLIN, 0}, {sync_fd_, POLLIN, 0}, {async_fd_, POLLIN, 0}};
     if (::poll(fds, 3, 20) <= 0) continue;
-    if ((fds[0].revents & POLLIN) != 0) {
+    if ((fds[0].revents & POLLIN) != 0 && !accepted_both) {
       const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
       const int on = 1;
       ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
       (sync_fd_ < 0 ? sync_fd_ : async_fd_) = fd;
+      accepted_both = async_fd_ >= 0;
     }
     for (int channel = 0; channel < 2; ++channel) {
       const int fd = channel == 0 ? sync_fd_ : async_fd_;
       if (fd < 0 || fds[1 + channel].revents == 0) continue;
       const std::span<char> space = buffers[channel].Space();
       const ssize_t n = ::recv(fd, space.data(), space.size(), 0);
-      if (n <= 0) return;  // the client closed: the session is over
+      if (n <= 0) {  // the client closed this channel; the other may still hold a last message
+        ::close(fd);
+        (channel == 0 ? sync_fd_ : async_fd_) = -1;
+        if (sync_fd_ < 0 && async_fd_ < 0) return;
+        continue;
+      }
       buffers[channel].Received(static_cast<std::size_t>(n));
       while (buffers[channel].Check(1 << 24) == hislip::MessageBuffer::State::Complete) {
         const hislip::Message m = buffers[channel].Take();
@@ -82,8 +89,9 @@ void HislipStandIn::Serve() {
         received_.notify_all();
         if (stalled_) continue;
         if (!Answer(fd, channel == 1, m)) {
-          ::shutdown(sync_fd_, SHUT_RDWR);
-          if (async_fd_ >= 0) ::shutdown(async_fd_, SHUT_RDWR);
+          for (const int open : {sync_fd_, async_fd_}) {
+            if (open >= 0) ::shutdown(open, SHUT_RDWR);
+          }
           return;
         }
       }
