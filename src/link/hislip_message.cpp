@@ -219,22 +219,29 @@ std::span<char> MessageBuffer::Space() {
     const std::uint64_t whole = kHeaderBytes + Front().length;
     if (whole > held) bytes = std::max<std::size_t>(bytes, static_cast<std::size_t>(whole - held));
   }
-  if (bytes_.size() - end_ < bytes) {
-    if (start_ > 0) {
-      std::memmove(bytes_.data(), bytes_.data() + start_, end_ - start_);
-      end_ -= start_;
-      start_ = 0;
+  if (capacity_ - end_ < bytes) {
+    // Only the bytes held move, and nothing is zeroed: a run touches only
+    // the memory its messages fill.
+    if (capacity_ - held < bytes) {
+      const std::size_t capacity = std::max(held + bytes, 2 * capacity_);
+      std::unique_ptr<char[]> grown(new char[capacity]);
+      if (held > 0) std::memcpy(grown.get(), bytes_.get() + start_, held);
+      bytes_ = std::move(grown);
+      capacity_ = capacity;
+    } else {
+      std::memmove(bytes_.get(), bytes_.get() + start_, held);
     }
-    if (bytes_.size() - end_ < bytes) bytes_.resize(end_ + bytes);
+    start_ = 0;
+    end_ = held;
   }
-  return std::span<char>(bytes_.data() + end_, bytes_.size() - end_);
+  return std::span<char>(bytes_.get() + end_, capacity_ - end_);
 }
 
 MessageBuffer::State MessageBuffer::Check(std::uint64_t max_payload) const {
   const std::size_t held = end_ - start_;
   if (held == 0) return State::Incomplete;
   const std::size_t prologue = std::min<std::size_t>(held, 2);
-  if (std::memcmp(bytes_.data() + start_, "HS", prologue) != 0) return State::Malformed;
+  if (std::memcmp(bytes_.get() + start_, "HS", prologue) != 0) return State::Malformed;
   if (held < kHeaderBytes) return State::Incomplete;
   const Header header = Front();
   if (header.length > max_payload) return State::TooLarge;
@@ -242,7 +249,7 @@ MessageBuffer::State MessageBuffer::Check(std::uint64_t max_payload) const {
 }
 
 Header MessageBuffer::Front() const {
-  const char* at = bytes_.data() + start_;
+  const char* at = bytes_.get() + start_;
   Header header;
   header.type = static_cast<std::uint8_t>(at[2]);
   header.control = static_cast<std::uint8_t>(at[3]);
@@ -254,7 +261,7 @@ Header MessageBuffer::Front() const {
 Message MessageBuffer::Take() {
   Message message;
   message.header = Front();
-  message.payload = std::string_view(bytes_.data() + start_ + kHeaderBytes, message.header.length);
+  message.payload = std::string_view(bytes_.get() + start_ + kHeaderBytes, message.header.length);
   start_ += kHeaderBytes + message.header.length;
   return message;
 }

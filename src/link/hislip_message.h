@@ -7,11 +7,11 @@
 // simulated analyzer's server (simserver/hislip_server.h).
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace multitone::hislip {
 
@@ -139,12 +139,13 @@ class MessageBuffer {
   // Takes the message at the front (REQUIRES: Check() gave Complete).
   Message Take();
   // The bytes held, for an error report.
-  std::string_view Held() const { return std::string_view(bytes_.data() + start_, end_ - start_); }
+  std::string_view Held() const { return std::string_view(bytes_.get() + start_, end_ - start_); }
 
  private:
-  static constexpr std::size_t kMinimumRoom = 64 * 1024;
+  static constexpr std::size_t kMinimumRoom = 16 * 1024;
 
-  std::vector<char> bytes_;
+  std::unique_ptr<char[]> bytes_;
+  std::size_t capacity_ = 0;
   std::size_t start_ = 0;
   std::size_t end_ = 0;
 };

@@ -63,29 +63,26 @@ class HislipTransport : public Transport {
   std::string Read() override {
     const Deadline deadline = Deadline::After(settings_.timeout);
     const std::string what = "reply to " + last_written_;
-    return TextOfMessage(Guarded(what, [&] { return ReceiveMessage(deadline, kMaxReplyBytes + 1); }), what);
+    std::string gathered;
+    return TextOfMessage(
+        std::string(Guarded(what, [&] { return ReceiveMessage(deadline, kMaxReplyBytes + 1, gathered); })), what);
   }
 
   std::vector<float> ReadBlock(std::string_view query) override {
     const Deadline deadline = Deadline::After(settings_.timeout);
     const std::string what = "block for " + Named(query);
     last_written_ = Named(query);
-    const std::string message = Guarded(what, [&] {
+    std::string gathered;
+    const std::string_view message = Guarded(what, [&] {
       SendMessage(query, deadline);
-      return ReceiveMessage(deadline, kMaxBlockBytes + 16);
+      return ReceiveMessage(deadline, kMaxBlockBytes + 16, gathered);
     });
     return DecodeBlockMessage(message, what);
   }
 
+  // The session ends with its connections, and the server releases its lock
+  // then: nothing is sent.
   void Close() override {
-    if (!async_) return;
-    const Deadline deadline = Deadline::After(settings_.timeout);
-    Guarded("closing the HiSLIP session", [&] {
-      async_->Send(Type::AsyncLock, 0, next_id_ - 2, {}, deadline);
-      const Message answer = Expect(*async_, Type::AsyncLockResponse, deadline);
-      if (answer.header.control == hislip::kLockError) Fail("the analyzer says this session held no lock");
-      return 0;
-    });
     async_.reset();
     sync_.reset();
   }
@@ -127,10 +124,16 @@ class HislipTransport : public Transport {
     session_ = static_cast<std::uint16_t>(initialized.header.parameter & 0xffff);
     overlapped_ = (initialized.header.control & hislip::kPreferOverlapped) != 0;
 
+    // The asynchronous channel's three requests leave one after the other,
+    // and their answers come back in order: one wait instead of three. The
+    // exclusive lock is waited for at most three quarters of what is left,
+    // so that a refusal arrives in time to be reported as one.
     async_.emplace(connect_(deadline), "async", settings_.trace, settings_.max_message);
+    const int lock_wait = deadline.RemainingMs() / 4 * 3;
     async_->Send(Type::AsyncInitialize, 0, session_, {}, deadline);
-    Expect(*async_, Type::AsyncInitializeResponse, deadline);
     async_->Send(Type::AsyncMaximumMessageSize, 0, 0, hislip::SizePayload(settings_.max_message), deadline);
+    async_->Send(Type::AsyncLock, hislip::kLockRequest, static_cast<std::uint32_t>(lock_wait), {}, deadline);
+    Expect(*async_, Type::AsyncInitializeResponse, deadline);
     const Message sized = Expect(*async_, Type::AsyncMaximumMessageSizeResponse, deadline);
     const std::optional<std::uint64_t> size = hislip::SizeOfPayload(sized.payload);
     if (!size) Fail("AsyncMaximumMessageSizeResponse with " + std::to_string(sized.payload.size()) + " bytes, not 8");
@@ -138,25 +141,17 @@ class HislipTransport : public Transport {
       Fail("the analyzer takes messages of at most " + std::to_string(*size) + " bytes, no room for a command");
     }
     server_max_ = *size;
-    if (overlapped_) Clear(deadline);
-    Lock(deadline);
-    established_ = true;
-  }
-
-  // Waits for the exclusive lock at most three quarters of what is left, so
-  // that a refusal arrives in time to be reported as one.
-  void Lock(Deadline deadline) {
-    const int wait = deadline.RemainingMs() / 4 * 3;
-    async_->Send(Type::AsyncLock, hislip::kLockRequest, static_cast<std::uint32_t>(wait), {}, deadline);
-    const Message answer = Expect(*async_, Type::AsyncLockResponse, deadline);
-    switch (answer.header.control) {
-      case hislip::kLockGranted: return;
-      case hislip::kLockFailed:
-        Fail("the analyzer is locked by another client (no exclusive lock within " + std::to_string(wait) + " ms)");
-      default:
-        Fail("the analyzer refused the exclusive lock (AsyncLockResponse " + std::to_string(answer.header.control) +
-             ")");
+    const Message locked = Expect(*async_, Type::AsyncLockResponse, deadline);
+    if (locked.header.control == hislip::kLockFailed) {
+      Fail("the analyzer is locked by another client (no exclusive lock within " + std::to_string(lock_wait) +
+           " ms)");
     }
+    if (locked.header.control != hislip::kLockGranted) {
+      Fail("the analyzer refused the exclusive lock (AsyncLockResponse " + std::to_string(locked.header.control) +
+           ")");
+    }
+    if (overlapped_) Clear(deadline);
+    established_ = true;
   }
 
   // The device-clear handshake: the analyzer drops what it holds of this
@@ -222,10 +217,12 @@ class HislipTransport : public Transport {
     } while (sent < text.size());
   }
 
-  // The reply to the last message: Data payloads up to a DataEND.
-  std::string ReceiveMessage(Deadline deadline, std::size_t limit) {
+  // The reply to the last message: Data payloads up to a DataEND. A reply
+  // of one message is its payload as received (valid until the next
+  // receive); one of several is gathered in `gathered`.
+  std::string_view ReceiveMessage(Deadline deadline, std::size_t limit, std::string& gathered) {
     if (!sync_) Fail("the link is not open");
-    std::string message;
+    gathered.clear();
     for (;;) {
       const Message m = sync_->Receive(deadline);
       switch (m.type()) {
@@ -234,15 +231,18 @@ class HislipTransport : public Transport {
           // In overlapped mode a reply names the message it answers; one to
           // an earlier message is not this one's.
           if (overlapped_ && m.header.parameter != last_end_id_) continue;
-          if (message.size() + m.payload.size() > limit) {
+          if (gathered.size() + m.payload.size() > limit) {
             Fail("message longer than " + std::to_string(limit - 1) + " bytes");
           }
-          message.append(m.payload);
+          if (m.type() == Type::DataEnd) {
+            rmt_delivered_ = true;
+            if (gathered.empty()) return m.payload;
+          }
+          gathered.append(m.payload);
           if (m.type() == Type::Data) continue;
-          rmt_delivered_ = true;
-          return message;
+          return gathered;
         case Type::Interrupted:
-          message.clear();  // what came before belonged to an interrupted reply
+          gathered.clear();  // what came before belonged to an interrupted reply
           continue;
         default: Unexpected(*sync_, m, "Data or DataEND", deadline);
       }

@@ -7,11 +7,12 @@
 //    sub-address; the server answers with the version both speak, the
 //    session and the mode it prefers), then the asynchronous one
 //    (AsyncInitialize with the session), exchanges the largest message each
-//    side takes (AsyncMaximumMessageSize), switches a server that prefers
-//    overlapped mode to synchronized mode through the device-clear handshake
-//    (a server that stays overlapped is read by message id), and takes the
-//    exclusive lock (AsyncLock), waiting for it at most three quarters of the
-//    timeout. It sends no command.
+//    side takes (AsyncMaximumMessageSize) and takes the exclusive lock
+//    (AsyncLock), waiting for it at most three quarters of what is left of
+//    the timeout; the three requests leave together. A server that prefers
+//    overlapped mode is switched to synchronized mode through the
+//    device-clear handshake (one that stays overlapped is read by message
+//    id). It sends no command.
 //  - Write sends the text exactly as given, no LF added, as DataEND, or as
 //    Data messages and a last DataEND when it does not fit one message of
 //    the server's size; each message has the next MessageID and leaves in
@@ -20,7 +21,8 @@
 //    without its final LF, by the rules of link/text_message.h.
 //  - ReadBlock writes the query as Write does and decodes the whole reply as
 //    one block (link/block_decoder.h).
-//  - Close releases the lock and closes both connections.
+//  - Close closes both connections and sends nothing: the session ends, and
+//    the server releases its lock.
 // Each operation as a whole must complete within `timeout`. One that runs
 // out of time asks the analyzer for its status byte (AsyncStatusQuery) and
 // clears it (AsyncDeviceClear, DeviceClearComplete), within the timeout

@@ -10,11 +10,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <iterator>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "link/hislip_message.h"
 #include "simserver/listen_socket.h"
-#include "simserver/message_exchange.h"
 
 namespace multitone::simserver {
 namespace {
@@ -53,10 +55,6 @@ class ServerChannel {
   // Sends one message in one piece; false when the client has gone.
   bool Send(Type type, std::uint8_t control, std::uint32_t parameter, std::string_view payload = {}) {
     std::lock_guard<std::mutex> hold(send_mutex_);
-    return SendHeld(type, control, parameter, payload);
-  }
-  // The same, for a caller that holds SendMutex().
-  bool SendHeld(Type type, std::uint8_t control, std::uint32_t parameter, std::string_view payload = {}) {
     outgoing_.clear();
     hislip::AppendMessage(outgoing_, type, control, parameter, payload);
     std::size_t sent = 0;
@@ -68,8 +66,6 @@ class ServerChannel {
     }
     return true;
   }
-  std::mutex& SendMutex() { return send_mutex_; }
-
   // The next whole message; false when the client went, a stop was asked
   // for, or a header was malformed (answered with FatalError: the session
   // ends).
@@ -127,17 +123,21 @@ class HislipSession {
                 std::function<void()> changed, const HislipServerSettings& settings)
       : id_(id),
         settings_(settings),
+        shared_(shared),
+        changed_(std::move(changed)),
         sync_(std::move(sync)),
-        exchange_(shared, std::move(changed),
-                  ExchangeRules{settings.prefer_overlapped || settings.overlapped_only, Holder(), true}),
         overlapped_(settings.prefer_overlapped || settings.overlapped_only),
-        client_max_(settings.max_message) {}
+        client_max_(settings.max_message) {
+    status_[1] = sim::StatusModel::kMessageAvailable;
+  }
 
   std::uint16_t Id() const { return id_; }
   // The session as a holder of the device lock: negative, apart from the
   // VXI-11 links' numbers.
   long Holder() const { return -static_cast<long>(id_); }
-  ServerChannel& Sync() { return *sync_; }
+  std::uint8_t PreferredMode() const {
+    return settings_.prefer_overlapped || settings_.overlapped_only ? hislip::kPreferOverlapped : 0;
+  }
   std::shared_ptr<ServerChannel> Async() {
     std::lock_guard<std::mutex> hold(mutex_);
     return async_;
@@ -150,51 +150,65 @@ class HislipSession {
     return true;
   }
 
-  void StartSender() {
-    sender_ = std::thread([this] { SendReplies(); });
-  }
-
-  // Ends the session once: both channels shut, the exchange closed, the
-  // lock released.
+  // Ends the session once: both channels shut, the lock released.
   void End() {
     if (ended_.exchange(true)) return;
     sync_->Shutdown();
     if (const std::shared_ptr<ServerChannel> async = Async()) async->Shutdown();
-    exchange_.Close();
-    SharedAnalyzer& shared = exchange_.Shared();
     bool released = false;
     {
-      std::lock_guard<std::mutex> hold(shared.mutex);
-      if (shared.lock_holder == Holder()) {
-        shared.lock_holder = 0;
+      std::lock_guard<std::mutex> hold(shared_.mutex);
+      if (shared_.lock_holder == Holder()) {
+        shared_.lock_holder = 0;
         released = true;
       }
     }
-    if (released) shared.unlocked.notify_all();
-  }
-  void JoinSender() {
-    if (sender_.joinable()) sender_.join();
+    if (released) shared_.unlocked.notify_all();
   }
 
-  // ---- the synchronous channel ----
-
-  // Serves the synchronous channel until it closes or a stop is asked for.
+  // Serves the synchronous channel until it closes or a stop is asked for:
+  // each message runs here as it ends, and its replies leave at once.
   void ServeSync(int stop_fd) {
-    ServerChannel& sync = *sync_;
     for (;;) {
       Message m;
-      if (!sync.Next(stop_fd, m)) return;
+      if (!sync_->Next(stop_fd, m)) return;
       switch (m.type()) {
         case Type::Data:
-        case Type::DataEnd: OnData(m); break;
+        case Type::DataEnd: OnData(m, stop_fd); break;
         case Type::DeviceClearComplete: OnClearComplete(m); break;
         case Type::Trigger: break;  // the analyzer has no trigger to give
-        default: Refuse(sync, m, "synchronous");
+        default: Refuse(*sync_, m, "synchronous");
       }
     }
   }
 
-  void OnData(const Message& m) {
+  // Serves the asynchronous channel until it closes or a stop is asked for.
+  void ServeAsync(ServerChannel& async, int stop_fd) {
+    for (;;) {
+      Message m;
+      if (!async.Next(stop_fd, m)) return;
+      switch (m.type()) {
+        case Type::AsyncMaximumMessageSize: OnMaximumMessageSize(async, m); break;
+        case Type::AsyncLock: OnLock(async, m, stop_fd); break;
+        case Type::AsyncStatusQuery: OnStatusQuery(async, m); break;
+        case Type::AsyncDeviceClear: OnDeviceClear(async); break;
+        case Type::AsyncRemoteLocalControl: async.Send(Type::AsyncRemoteLocalResponse, 0, 0); break;
+        case Type::AsyncLockInfo: {
+          std::unique_lock<std::mutex> hold(shared_.mutex);
+          const bool locked = shared_.lock_holder != 0;
+          hold.unlock();
+          async.Send(Type::AsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
+          break;
+        }
+        default: Refuse(async, m, "asynchronous");
+      }
+    }
+  }
+
+ private:
+  // ---- the synchronous channel ----
+
+  void OnData(const Message& m, int stop_fd) {
     const std::uint32_t id = m.header.parameter;
     if (m.payload.size() > settings_.max_message) {
       sync_->Send(Type::Error, static_cast<std::uint8_t>(hislip::ErrorCode::MessageTooLarge), 0,
@@ -214,56 +228,92 @@ class HislipSession {
           unconfirmed_ = false;
         }
       }
-      in_message_ = m.type() == Type::Data;
     }
-    if (interrupted) exchange_.Report(sim::ScpiCode::QueryInterrupted, "reply not delivered before a new message");
-    const bool dropped = exchange_.Write(m.payload, m.type() == Type::DataEnd, id);
-    if (interrupted || dropped) {
+    if (interrupted) {
+      {
+        std::lock_guard<std::mutex> hold(shared_.mutex);
+        shared_.analyzer.GetInterpreter().ReportError(sim::ScpiCode::QueryInterrupted,
+                                                      "reply not delivered before a new message");
+      }
       sync_->Send(Type::Interrupted, 0, id);
       if (const std::shared_ptr<ServerChannel> async = Async()) async->Send(Type::AsyncInterrupted, 0, id);
+    }
+    in_message_ = m.type() == Type::Data;
+    input_.append(m.payload);
+    if (in_message_) return;
+    if (input_.empty() || input_.back() != '\n') input_ += '\n';
+    Run(id, stop_fd);
+    input_.clear();
+  }
+
+  // Runs the message in input_ (once the device lock is this session's or
+  // no one's) and sends its replies, each as Data messages and a DataEND
+  // within the client's size, unless a clear came meanwhile.
+  void Run(std::uint32_t id, int stop_fd) {
+    std::uint64_t epoch = 0;
+    bool clear = false;
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      epoch = epoch_;
+      clear = std::exchange(clear_pending_, false);
+      running_ = true;
+    }
+    std::vector<std::string> replies;
+    std::uint8_t status[2];
+    {
+      std::unique_lock<std::mutex> hold(shared_.mutex);
+      while (shared_.lock_holder != 0 && shared_.lock_holder != Holder()) {
+        if (ended_ || StopRequested(stop_fd)) return;
+        shared_.unlocked.wait_for(hold, std::chrono::milliseconds(100));
+      }
+      sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+      // The session starts when its first message runs, so that a client
+      // that waited for another's lock disturbs nothing meanwhile.
+      if (!started_) interpreter.StartSession();
+      started_ = true;
+      if (clear) interpreter.Clear();
+      interpreter.Input(input_);
+      if (changed_) changed_();
+      while (std::optional<std::string> reply = interpreter.TakeReply()) replies.push_back(std::move(*reply));
+      LiveStatus(status);
+    }
+    std::size_t piece = 0;
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      running_ = false;
+      std::copy(std::begin(status), std::end(status), std::begin(status_));
+      if (epoch != epoch_) return;  // cleared: the replies are dropped
+      piece = static_cast<std::size_t>(std::min<std::uint64_t>(client_max_ - hislip::kHeaderBytes, 1 << 30));
+    }
+    for (const std::string& reply : replies) {
+      std::string_view rest = reply;
+      while (rest.size() > piece) {
+        if (!sync_->Send(Type::Data, 0, id, rest.substr(0, piece))) return;
+        rest.remove_prefix(piece);
+      }
+      if (!sync_->Send(Type::DataEnd, 0, id, rest)) return;
+    }
+    if (!replies.empty()) {
+      std::lock_guard<std::mutex> hold(mutex_);
+      unconfirmed_ = !overlapped_;
     }
   }
 
   void OnClearComplete(const Message& m) {
-    std::lock_guard<std::mutex> sending(sync_->SendMutex());
-    exchange_.Clear();
     bool overlapped = false;
     {
       std::lock_guard<std::mutex> hold(mutex_);
       clearing_ = false;
-      in_message_ = false;
       unconfirmed_ = false;
       overlapped_ = settings_.overlapped_only || (m.header.control & hislip::kPreferOverlapped) != 0;
       overlapped = overlapped_;
     }
-    exchange_.KeepReplies(overlapped);
-    sync_->SendHeld(Type::DeviceClearAcknowledge, overlapped ? hislip::kPreferOverlapped : 0, 0);
+    in_message_ = false;
+    input_.clear();
+    sync_->Send(Type::DeviceClearAcknowledge, overlapped ? hislip::kPreferOverlapped : 0, 0);
   }
 
   // ---- the asynchronous channel ----
-
-  // Serves the asynchronous channel until it closes or a stop is asked for.
-  void ServeAsync(ServerChannel& async, int stop_fd) {
-    for (;;) {
-      Message m;
-      if (!async.Next(stop_fd, m)) return;
-      switch (m.type()) {
-        case Type::AsyncMaximumMessageSize: OnMaximumMessageSize(async, m); break;
-        case Type::AsyncLock: OnLock(async, m, stop_fd); break;
-        case Type::AsyncStatusQuery: OnStatusQuery(async, m); break;
-        case Type::AsyncDeviceClear: OnDeviceClear(async); break;
-        case Type::AsyncRemoteLocalControl: async.Send(Type::AsyncRemoteLocalResponse, 0, 0); break;
-        case Type::AsyncLockInfo: {
-          SharedAnalyzer& shared = exchange_.Shared();
-          std::lock_guard<std::mutex> hold(shared.mutex);
-          const bool locked = shared.lock_holder != 0;
-          async.Send(Type::AsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
-          break;
-        }
-        default: Refuse(async, m, "asynchronous");
-      }
-    }
-  }
 
   void OnMaximumMessageSize(ServerChannel& async, const Message& m) {
     const std::optional<std::uint64_t> size = hislip::SizeOfPayload(m.payload);
@@ -280,7 +330,6 @@ class HislipSession {
   }
 
   void OnLock(ServerChannel& async, const Message& m, int stop_fd) {
-    SharedAnalyzer& shared = exchange_.Shared();
     if (m.header.control == hislip::kLockRequest) {
       if (!m.payload.empty()) {  // a shared lock: not offered
         async.Send(Type::AsyncLockResponse, hislip::kLockError, 0);
@@ -289,16 +338,16 @@ class HislipSession {
       const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m.header.parameter);
       bool granted = false;
       {
-        std::unique_lock<std::mutex> hold(shared.mutex);
+        std::unique_lock<std::mutex> hold(shared_.mutex);
         for (;;) {
-          if (shared.lock_holder == 0 || shared.lock_holder == Holder()) {
-            shared.lock_holder = Holder();
+          if (shared_.lock_holder == 0 || shared_.lock_holder == Holder()) {
+            shared_.lock_holder = Holder();
             granted = true;
             break;
           }
           const auto now = std::chrono::steady_clock::now();
           if (now >= until || ended_ || StopRequested(stop_fd)) break;
-          shared.unlocked.wait_for(
+          shared_.unlocked.wait_for(
               hold, std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(100)));
         }
       }
@@ -312,78 +361,87 @@ class HislipSession {
     }
     bool released = false;
     {
-      std::lock_guard<std::mutex> hold(shared.mutex);
-      if (shared.lock_holder == Holder()) {
-        shared.lock_holder = 0;
+      std::lock_guard<std::mutex> hold(shared_.mutex);
+      if (shared_.lock_holder == Holder()) {
+        shared_.lock_holder = 0;
         released = true;
       }
     }
-    if (released) shared.unlocked.notify_all();
+    if (released) shared_.unlocked.notify_all();
     async.Send(Type::AsyncLockResponse, released ? hislip::kLockGranted : hislip::kLockError, 0);
   }
 
+  // The status byte, MAV while a reply is unconfirmed. A running message
+  // holds the analyzer (an acquisition takes its time): then the byte is the
+  // one the message before left.
   void OnStatusQuery(ServerChannel& async, const Message& m) {
     bool unconfirmed = false;
+    std::uint8_t status[2];
+    bool running = false;
     {
       std::lock_guard<std::mutex> hold(mutex_);
       if ((m.header.control & hislip::kRmtDelivered) != 0) unconfirmed_ = false;
       unconfirmed = unconfirmed_;
+      running = running_;
+      std::copy(std::begin(status_), std::end(status_), std::begin(status));
     }
-    async.Send(Type::AsyncStatusResponse, exchange_.StatusByte(unconfirmed), 0);
+    if (!running) {
+      std::lock_guard<std::mutex> hold(shared_.mutex);
+      LiveStatus(status);
+    }
+    async.Send(Type::AsyncStatusResponse, status[unconfirmed ? 1 : 0], 0);
   }
 
+  // Drops the running message's replies and what comes before
+  // DeviceClearComplete; the analyzer's input is cleared at once, or before
+  // the next message when one is running. Settings, status registers, the
+  // error queue and the device's clock stay.
   void OnDeviceClear(ServerChannel& async) {
+    bool running = false;
     {
       std::lock_guard<std::mutex> hold(mutex_);
       clearing_ = true;
+      ++epoch_;
+      running = running_;
+      clear_pending_ = running;
     }
-    exchange_.Clear();
+    if (!running) {
+      std::lock_guard<std::mutex> hold(shared_.mutex);
+      shared_.analyzer.GetInterpreter().Clear();
+    }
     async.Send(Type::AsyncDeviceClearAcknowledge, PreferredMode(), 0);
   }
 
-  std::uint8_t PreferredMode() const {
-    return settings_.prefer_overlapped || settings_.overlapped_only ? hislip::kPreferOverlapped : 0;
-  }
-
- private:
-  // Sends each reply as it comes: Data messages and a DataEND, each within
-  // the client's maximum, unless a clear came since the piece was taken.
-  void SendReplies() {
-    for (;;) {
-      std::size_t max_payload = 0;
-      {
-        std::lock_guard<std::mutex> hold(mutex_);
-        max_payload = static_cast<std::size_t>(std::min<std::uint64_t>(client_max_ - hislip::kHeaderBytes, 1 << 30));
-      }
-      MessageExchange::Piece piece;
-      const MessageExchange::ReadResult result =
-          exchange_.Read(max_payload, -1, std::chrono::seconds(10), false, piece);
-      if (result == MessageExchange::ReadResult::Closed) return;
-      if (result != MessageExchange::ReadResult::Piece) continue;
-      std::lock_guard<std::mutex> sending(sync_->SendMutex());
-      if (piece.epoch != exchange_.Epoch()) continue;
-      if (!sync_->SendHeld(piece.end ? Type::DataEnd : Type::Data, 0, piece.tag, piece.bytes)) return;
-      if (piece.end) {
-        std::lock_guard<std::mutex> hold(mutex_);
-        unconfirmed_ = !overlapped_;
-      }
-    }
+  // The status byte without and with MAV (the analyzer's mutex held).
+  void LiveStatus(std::uint8_t (&status)[2]) {
+    sim::Interpreter& interpreter = shared_.analyzer.GetInterpreter();
+    const bool errors = interpreter.Errors().Size() > 0;
+    status[0] = interpreter.Status().StatusByte(false, errors);
+    status[1] = interpreter.Status().StatusByte(true, errors);
   }
 
   const std::uint16_t id_;
   const HislipServerSettings settings_;
+  SharedAnalyzer& shared_;
+  std::function<void()> changed_;
   std::shared_ptr<ServerChannel> sync_;
-  MessageExchange exchange_;
   std::atomic<bool> ended_{false};
-  std::thread sender_;
+
+  // The synchronous channel's thread only.
+  std::string input_;        // the message so far
+  bool in_message_ = false;  // Data came, its DataEND not yet
+  bool started_ = false;     // the session's first message ran
 
   std::mutex mutex_;  // guards what follows
   std::shared_ptr<ServerChannel> async_;
   bool overlapped_;
   std::uint64_t client_max_;
-  bool unconfirmed_ = false;  // a whole reply went out, no RMT-delivered since
-  bool in_message_ = false;   // Data came, its DataEND not yet
-  bool clearing_ = false;     // AsyncDeviceClear came, DeviceClearComplete not yet
+  bool unconfirmed_ = false;     // a whole reply went out, no RMT-delivered since
+  bool clearing_ = false;        // AsyncDeviceClear came, DeviceClearComplete not yet
+  std::uint64_t epoch_ = 0;      // counts the clears
+  bool running_ = false;         // a message is running
+  bool clear_pending_ = false;   // a clear came while it ran
+  std::uint8_t status_[2] = {};  // the status byte the last message left, without and with MAV
 };
 
 HislipServer::HislipServer(SharedAnalyzer& shared, std::function<void()> changed, const HislipServerSettings& settings)
@@ -398,36 +456,60 @@ HislipServer::~HislipServer() {
 }
 
 void HislipServer::Serve(int stop_fd) {
+  AddAcceptor(stop_fd);
   for (;;) {
-    pollfd fds[2] = {{listen_fd_, POLLIN, 0}, {stop_fd, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
-    if (fds[1].revents != 0) break;
-    if ((fds[0].revents & POLLIN) == 0) continue;
-    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    const timeval timeout{static_cast<time_t>(kSendTimeout.count()), 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    // Connections that ended leave their threads to be joined here.
-    std::erase_if(connections_, [](Connection& c) {
-      if (!*c.done) return false;
-      c.thread.join();
-      return true;
-    });
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    connections_.push_back({std::thread([this, fd, stop_fd, done] {
-                              ServeConnection(fd, stop_fd);
-                              *done = true;
-                            }),
-                            done});
+    pollfd stop{stop_fd, POLLIN, 0};
+    if (::poll(&stop, 1, -1) > 0 || errno != EINTR) break;
   }
+  stopping_ = true;
+  ::shutdown(listen_fd_, SHUT_RDWR);  // ends every accept waiting
   {
     std::lock_guard<std::mutex> hold(sessions_mutex_);
     for (auto& [id, session] : sessions_) session->End();
   }
-  for (Connection& c : connections_) c.thread.join();
-  connections_.clear();
+  for (;;) {
+    std::thread thread;
+    {
+      std::lock_guard<std::mutex> hold(threads_mutex_);
+      if (threads_.empty()) break;
+      thread = std::move(threads_.back());
+      threads_.pop_back();
+    }
+    thread.join();
+  }
+}
+
+void HislipServer::AddAcceptor(int stop_fd) {
+  std::lock_guard<std::mutex> hold(threads_mutex_);
+  ++idle_;
+  threads_.emplace_back([this, stop_fd] { Accept(stop_fd); });
+}
+
+void HislipServer::Accept(int stop_fd) {
+  for (;;) {
+    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (stopping_) return;
+      pollfd stop{stop_fd, POLLIN, 0};  // out of descriptors, say: not in a tight loop
+      ::poll(&stop, 1, errno == EINTR || errno == ECONNABORTED ? 0 : 10);
+      continue;
+    }
+    bool last = false;
+    {
+      std::lock_guard<std::mutex> hold(threads_mutex_);
+      last = --idle_ == 0;
+    }
+    // The next connection (a client's second channel) finds a thread
+    // waiting for it, none to be started first.
+    if (last) AddAcceptor(stop_fd);
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    const timeval timeout{static_cast<time_t>(kSendTimeout.count()), 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    ServeConnection(fd, stop_fd);
+    std::lock_guard<std::mutex> hold(threads_mutex_);
+    ++idle_;
+  }
 }
 
 std::shared_ptr<HislipSession> HislipServer::FindSession(std::uint16_t id) {
@@ -468,10 +550,8 @@ void HislipServer::ServeConnection(int fd, int stop_fd) {
     const auto offered = static_cast<std::uint16_t>(m.header.parameter >> 16);
     const std::uint16_t version = std::min(offered, hislip::kVersion);
     channel->Send(Type::InitializeResponse, session->PreferredMode(), std::uint32_t{version} << 16 | session->Id());
-    session->StartSender();
     session->ServeSync(stop_fd);
     EndSession(session);
-    session->JoinSender();
     return;
   }
   if (m.type() == Type::AsyncInitialize) {

@@ -1,11 +1,11 @@
 #pragma once
 // The simulated analyzer over HiSLIP (IVI-6.1, version 2.0; a 1.x client is
 // answered in its version): sub-address hislip0 (any hislipN, or none) on
-// the --bind address and port 4880 or the one given. Each client's session
-// has its synchronous and asynchronous channel, and a message exchange of
-// its own with the one analyzer behind every door (simserver/
-// message_exchange.h): its session starts (the device's clock over) when its
-// first message runs.
+// the --bind address and port 4880 or the one given. Clients are served at
+// once, each session with its synchronous and asynchronous channel on
+// threads of their own, all with the one analyzer behind every door. The
+// state rules are VXI-11's (simserver/vxi11_device.h) where HiSLIP has the
+// same thing to say.
 //  - Initialize is answered with the lower of the two versions, a new
 //    session id and the mode the server prefers (synchronized, unless told
 //    otherwise); AsyncInitialize with that id joins the asynchronous
@@ -13,20 +13,23 @@
 //    header that does not start with "HS" is a FatalError, and the session
 //    ends. A session ends when either of its channels closes, releasing its
 //    lock.
-//  - Data and DataEND go to the exchange; every reply leaves as Data
-//    messages and a DataEND, each at most the client's maximum message size
-//    (header included), named by the MessageID of the message it answers.
-//    A message over the server's own size is answered with Error 4.
+//  - Data and DataEND make a message (an LF is added when it has none); it
+//    runs on the synchronous channel's thread as its DataEND comes, and each
+//    reply leaves at once as Data messages and a DataEND, each within the
+//    client's maximum message size (header included), with the message's
+//    MessageID. The session starts (the device's clock over) when its first
+//    message runs. A message over the server's own size gets Error 4.
 //  - Synchronized mode: a message without RMT-delivered while a reply went
-//    unconfirmed, or before one came, drops the reply, queues -410 and sends
-//    Interrupted and AsyncInterrupted. Overlapped mode: replies queue up.
+//    unconfirmed queues -410 and sends Interrupted and AsyncInterrupted.
+//    Overlapped mode: replies need no confirmation.
 //  - AsyncLock takes the exclusive lock, waiting for it up to the time the
 //    client gives, or releases it; while another client (of any door) holds
 //    it, this session's messages wait. Shared locks are refused (error).
-//  - AsyncDeviceClear clears the exchange; DeviceClearComplete agrees on the
-//    mode (the one asked for, unless the server is overlapped only) and
-//    drops what came between. AsyncStatusQuery gives the status byte, MAV
-//    while a reply is unconfirmed.
+//  - AsyncDeviceClear drops the running message's replies and every message
+//    until DeviceClearComplete, which agrees on the mode (the one asked for,
+//    unless the server is overlapped only). AsyncStatusQuery gives the
+//    status byte, MAV while a reply is unconfirmed. Neither waits for a
+//    running message (an acquisition with --realtime).
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -71,6 +74,12 @@ class HislipServer {
   void Serve(int stop_fd);
 
  private:
+  // Threads that wait for a connection and serve it, then wait again: one
+  // more is started whenever the last waiting one takes a connection, so a
+  // client's second channel finds one there. A thread serves session after
+  // session, with its memory already at hand.
+  void AddAcceptor(int stop_fd);
+  void Accept(int stop_fd);
   void ServeConnection(int fd, int stop_fd);
   std::shared_ptr<HislipSession> FindSession(std::uint16_t id);
   void EndSession(const std::shared_ptr<HislipSession>& session);
@@ -84,11 +93,10 @@ class HislipServer {
   std::mutex sessions_mutex_;
   std::map<std::uint16_t, std::shared_ptr<HislipSession>> sessions_;
   std::uint16_t next_session_ = 1;
-  struct Connection {
-    std::thread thread;
-    std::shared_ptr<std::atomic<bool>> done;
-  };
-  std::vector<Connection> connections_;  // Serve's thread only
+  std::atomic<bool> stopping_{false};
+  std::mutex threads_mutex_;
+  std::vector<std::thread> threads_;  // guarded by threads_mutex_
+  int idle_ = 0;                      // threads waiting for a connection
 };
 
 }  // namespace multitone::simserver

@@ -27,12 +27,7 @@ constexpr long kInvalidLink = 4;
 constexpr long kParameterError = 5;
 constexpr long kLockedByAnother = 11;
 constexpr long kNoLockHeld = 12;
-constexpr long kIoTimeout = 15;
 constexpr Device_Flags kEndFlag = 0x08;
-constexpr Device_Flags kTermCharSet = 0x80;
-constexpr long kReasonRequestCount = 0x01;
-constexpr long kReasonTermChar = 0x02;
-constexpr long kReasonEnd = 0x04;
 
 Vxi11Server* g_server = nullptr;  // the one server the dispatch calls
 
@@ -131,7 +126,7 @@ Vxi11Server::Vxi11Server(const std::vector<Vxi11Target>& devices, const std::str
                              live + "; stop it first");
   }
   for (const Vxi11Target& target : devices) {
-    devices_[target.name] = std::make_unique<MessageExchange>(*target.shared, target.changed);
+    devices_[target.name] = std::make_unique<Vxi11Device>(*target.shared, target.changed);
   }
   const int fd = Listen(bind);
   sockaddr_storage bound{};
@@ -188,13 +183,13 @@ void Vxi11Server::Serve(int stop_fd) {
   }
 }
 
-MessageExchange* Vxi11Server::DeviceOf(Device_Link link) const {
+Vxi11Device* Vxi11Server::DeviceOf(Device_Link link) const {
   const auto found = links_.find(link);
   return found == links_.end() ? nullptr : found->second;
 }
 
 long Vxi11Server::Admit(Device_Link link) const {
-  MessageExchange* device = DeviceOf(link);
+  Vxi11Device* device = DeviceOf(link);
   if (device == nullptr) return kInvalidLink;
   const long holder = device->Shared().lock_holder;
   if (holder != 0 && holder != link) return kLockedByAnother;
@@ -208,18 +203,14 @@ void Vxi11Server::CreateLink(const Create_LinkParms& in, Create_LinkResp& out) {
     out.error = kDeviceNotAccessible;
     return;
   }
-  MessageExchange& device = *found->second;
+  Vxi11Device& device = *found->second;
   if (in.lockDevice && device.Shared().lock_holder != 0) {
     out.error = kLockedByAnother;
     return;
   }
   const long link = next_link_++;
   links_[link] = &device;
-  device.StartSession();
-  if (in.lockDevice) {
-    std::lock_guard<std::mutex> hold(device.Shared().mutex);
-    device.Shared().lock_holder = link;
-  }
+  device.StartSession(in.lockDevice, link);
   out.error = kNoError;
   out.lid = link;
   out.abortPort = 0;
@@ -239,26 +230,19 @@ void Vxi11Server::Read(const Device_ReadParms& in, Device_ReadResp& out) {
   out = Device_ReadResp{};
   out.error = Admit(in.lid);
   if (out.error != kNoError) return;
-  MessageExchange& device = *DeviceOf(in.lid);
-  const int term_char = (in.flags & kTermCharSet) != 0 ? static_cast<unsigned char>(in.termChar) : -1;
-  const MessageExchange::ReadResult result =
-      device.Read(in.requestSize, term_char, std::chrono::milliseconds(in.io_timeout), true, piece_);
-  if (result != MessageExchange::ReadResult::Piece) {
-    if (result == MessageExchange::ReadResult::NothingToSend) {
-      device.Report(sim::ScpiCode::QueryUnterminated, "read with nothing to send");
-    }
-    out.error = kIoTimeout;
+  const long reason = DeviceOf(in.lid)->Read(in, piece_);
+  if (reason < 0) {
+    out.error = -reason;
     return;
   }
-  out.reason = (piece_.end ? kReasonEnd : 0) | (piece_.term_char ? kReasonTermChar : 0);
-  if (out.reason == 0) out.reason = kReasonRequestCount;
-  out.data.data_len = static_cast<u_int>(piece_.bytes.size());
-  out.data.data_val = piece_.bytes.data();
+  out.reason = reason;
+  out.data.data_len = static_cast<u_int>(piece_.size());
+  out.data.data_val = piece_.data();
 }
 
 void Vxi11Server::ReadStatusByte(const Device_GenericParms& in, Device_ReadStbResp& out) {
   out = Device_ReadStbResp{};
-  MessageExchange* device = DeviceOf(in.lid);
+  Vxi11Device* device = DeviceOf(in.lid);
   out.error = device == nullptr ? kInvalidLink : kNoError;
   if (device != nullptr) out.stb = device->StatusByte();
 }
@@ -271,7 +255,7 @@ long Vxi11Server::Clear(const Device_GenericParms& in) {
 }
 
 long Vxi11Server::Lock(const Device_LockParms& in) {
-  MessageExchange* device = DeviceOf(in.lid);
+  Vxi11Device* device = DeviceOf(in.lid);
   if (device == nullptr) return kInvalidLink;
   std::lock_guard<std::mutex> hold(device->Shared().mutex);  // the socket door reads the holder
   const long error = Admit(in.lid);
@@ -281,7 +265,7 @@ long Vxi11Server::Lock(const Device_LockParms& in) {
 }
 
 long Vxi11Server::Unlock(Device_Link link) {
-  MessageExchange* device = DeviceOf(link);
+  Vxi11Device* device = DeviceOf(link);
   if (device == nullptr) return kInvalidLink;
   SharedAnalyzer& shared = device->Shared();
   {
@@ -294,7 +278,7 @@ long Vxi11Server::Unlock(Device_Link link) {
 }
 
 long Vxi11Server::DestroyLink(Device_Link link) {
-  MessageExchange* device = DeviceOf(link);
+  Vxi11Device* device = DeviceOf(link);
   if (device == nullptr) return kInvalidLink;
   links_.erase(link);
   SharedAnalyzer& shared = device->Shared();

@@ -4,7 +4,7 @@
 // mapper (rpcbind) so that TCPIP::HOST::INSTR finds it. Its devices are
 // inst0 and, as a LAN/GPIB gateway, analyzers at GPIB addresses
 // (gpib0,ADDR; also reached as gpib,ADDR and hpib,ADDR), each with its own
-// state and message exchange (simserver/message_exchange.h). create_link to a
+// state and message exchange (simserver/vxi11_device.h). create_link to a
 // name with no device behind it fails with error 3 (device not accessible).
 // A device_write of more than maxRecvSize bytes is a parameter error (5); no
 // abort or interrupt channel (create_link answers abortPort 0).
@@ -21,7 +21,7 @@
 
 #include "link/vxi11/vxi11.h"
 #include "simserver/shared_analyzer.h"
-#include "simserver/message_exchange.h"
+#include "simserver/vxi11_device.h"
 
 namespace multitone::simserver {
 
@@ -67,16 +67,16 @@ class Vxi11Server {
 
  private:
   // The link's device, or null for an unknown link.
-  MessageExchange* DeviceOf(Device_Link link) const;
+  Vxi11Device* DeviceOf(Device_Link link) const;
   // 0 when the link may use its device now, else the VXI-11 error.
   long Admit(Device_Link link) const;
 
   SVCXPRT* transport_ = nullptr;
   std::string address_;
-  std::map<std::string, std::unique_ptr<MessageExchange>> devices_;  // by key
-  std::map<long, MessageExchange*> links_;  // open links (RPC thread only)
+  std::map<std::string, std::unique_ptr<Vxi11Device>> devices_;  // by key
+  std::map<long, Vxi11Device*> links_;  // open links (RPC thread only)
   long next_link_ = 1;
-  MessageExchange::Piece piece_;        // the data of the last device_read answer
+  std::string piece_;                   // the data of the last device_read answer
 };
 
 }  // namespace multitone::simserver
