@@ -14,15 +14,13 @@ all: build
 deps:
 	@scripts/install-deps
 
-# The programs: multitone (with multitone-full and multitone-serve, which it
-# runs for what it does not do itself) and analyzer-sim (the benchmarks build with
-# scripts/bench, the tests with `make test`). Quiet: CMake's own progress
-# lines, without the inner make's directory chatter (QUIET, which a Ninja
-# build simply ignores).
-PROGRAMS := multitone multitone-full multitone-serve analyzer-sim
-# `make run` builds what the run needs (the simulated analyzer's run is
-# multitone-full's): multitone-serve only for ARGS="serve ...".
-RUN_PROGRAMS := multitone multitone-full analyzer-sim $(if $(filter serve,$(firstword $(ARGS))),multitone-serve)
+# The programs: multitone (with multitone-serve, which it runs for `multitone
+# serve`) and analyzer-sim (the benchmarks build with scripts/bench, the tests
+# with `make test`). Quiet: CMake's own progress lines, without the inner
+# make's directory chatter (QUIET, which a Ninja build simply ignores).
+PROGRAMS := multitone multitone-serve analyzer-sim
+# `make run` builds what the run needs: multitone-serve only for ARGS="serve ...".
+RUN_PROGRAMS := multitone analyzer-sim $(if $(filter serve,$(firstword $(ARGS))),multitone-serve)
 
 build: deps
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null

@@ -4,18 +4,12 @@
 // or --analyzer sim[:OPTIONS]) a completed run also shows the analyzer's
 // display on stdout, under a first line that says it was simulated; runs
 // against a real analyzer stay silent on success. Output that cannot be
-// written makes the exit status 1. The multitone that loads no shared
-// library hands whatever needs one to multitone-full (app/full_program.h).
+// written makes the exit status 1.
 #include <csignal>
 #include <cstdio>
 #include <string_view>
 
-#include "app/full_program.h"
-#include "app/helper_program.h"
 #include "app/options.h"
-#if MULTITONE_LOADS_NO_LIBRARY
-#include "app/linked_libraries.h"
-#endif
 #include "app/output_check.h"
 #include "app/run_program.h"
 #include "app/subcommands.h"
@@ -32,25 +26,14 @@ int main(int argc, char** argv) {
     std::fputs("multitone " MULTITONE_VERSION "\n", stdout);
     return multitone::CheckOutput(0);
   }
-#if MULTITONE_LOADS_NO_LIBRARY
-  multitone::UseLinkedLibrariesOnly(multitone::LinkedLibraries());
-#endif
   if (argc > 1) {
     for (const multitone::Subcommand& command : multitone::Subcommands()) {
       if (command.name == std::string_view(argv[1])) {
-#if MULTITONE_LOADS_NO_LIBRARY
-        return multitone::RunHelperProgram(multitone::kFullProgram, argc, argv);
-#else
         return multitone::CheckOutput(command.main(argc - 1, argv + 1));
-#endif
       }
     }
   }
   multitone::ProgramOptions options;
   if (const auto exit_status = multitone::ParseOptions(argc, argv, options)) return *exit_status;
-#if MULTITONE_LOADS_NO_LIBRARY
-  // Nothing has been done yet: multitone-full starts the run afresh.
-  if (multitone::NeedsFullProgram(options)) return multitone::RunHelperProgram(multitone::kFullProgram, argc, argv);
-#endif
   return multitone::CheckOutput(multitone::RunProgram(options));
 }

@@ -1,43 +1,50 @@
 #pragma once
-// The shared libraries multitone calls into (the store's SQLite and libpq,
-// the VXI-11 link's libtirpc, the simulator's FFTW) are opened by file name,
-// each on first use, and their functions taken by name. A program that has
-// some of them linked in and must load none (the statically linked
-// multitone, app/full_program.h) lists those first: then a library not in
-// its list cannot be opened, with the reason.
+// The few shared libraries that only some runs need, and that bring much
+// with them, are loaded on first use instead of when the program starts:
+// libpq (a PostgreSQL store; with Kerberos, LDAP, SASL and TLS behind it)
+// and libtirpc (VXI-11; with Kerberos behind it). Each is described by one
+// list of the functions it is called through (an X-macro in its header),
+// which makes both its table of function pointers and the names this loader
+// takes them by. Every other library is linked the ordinary way.
+#ifdef __cplusplus
+#include <cstddef>
+#include <cstring>
 #include <span>
 #include <string>
-#include <string_view>
 
 namespace multitone {
 
-struct LinkedFunction {
-  std::string_view name;
-  void* address;
-};
+// Opens `file` (the handle is never closed: its functions are used until
+// exit) and sets addresses[i] to its function names[i]. Returns "" on
+// success, else why not (the library is missing, or has no such function);
+// the caller names the Debian package in its own error.
+// REQUIRES: names.size() == addresses.size().
+std::string LoadSharedLibraryFunctions(const char* file, std::span<const char* const> names,
+                                       std::span<void*> addresses);
 
-struct LinkedLibrary {
-  std::string_view file;  // as opened: "libsqlite3.so.0"
-  std::span<const LinkedFunction> functions;
-};
-
-// From now on OpenSharedLibrary finds only `linked`, which must outlive every
-// use. Called once, at the start of main, before any library is opened.
-void UseLinkedLibrariesOnly(std::span<const LinkedLibrary> linked);
-
-// The library named `file` (a handle for SharedLibraryFunction, never
-// closed), or nullptr with the reason in `why`.
-void* OpenSharedLibrary(const char* file, std::string& why);
-
-// The function `name` of `library`, or nullptr when it has none.
-void* SharedLibraryFunction(void* library, const char* name);
-
-// Points `function` at the function `name` of `library`, with its own type;
-// false (and nullptr) when the library has none.
-template <typename Function>
-bool TakeSharedLibraryFunction(void* library, const char* name, Function*& function) {
-  function = reinterpret_cast<Function*>(SharedLibraryFunction(library, name));
-  return function != nullptr;
+// The same into `table`, a struct of function pointers made from the list by
+// MULTITONE_LIBRARY_MEMBER, with `names` made from it by
+// MULTITONE_LIBRARY_NAME: member i is function names[i]. On failure the
+// table is left as it was.
+template <typename Table, std::size_t N>
+std::string LoadSharedLibrary(const char* file, const char* const (&names)[N], Table& table) {
+  static_assert(sizeof(Table) == N * sizeof(void*), "one name for each member of the table");
+  void* addresses[N];
+  std::string why = LoadSharedLibraryFunctions(file, names, addresses);
+  // dlsym's addresses are the functions' own pointers (POSIX).
+  if (why.empty()) std::memcpy(&table, addresses, sizeof table);
+  return why;
 }
 
 }  // namespace multitone
+#endif
+
+// The table of a library's functions from its list: one member per function,
+// with the function's own type, under its own name.
+#ifdef __cplusplus
+#define MULTITONE_LIBRARY_MEMBER(name) decltype(&::name) name;
+#else
+#define MULTITONE_LIBRARY_MEMBER(name) __typeof__(&name) name;
+#endif
+// The names of the same functions, in the same order, as strings.
+#define MULTITONE_LIBRARY_NAME(name) #name,

@@ -3,31 +3,24 @@
 // link is opened instead of when the program starts: it brings Kerberos
 // (GSS-API) with it, which a run over a socket, a serial line or the
 // built-in analyzer has no use for. Only the functions VXI-11 calls, each
-// under its own name. C as well as C++: the XDR routines rpcgen generates
+// C as well as C++: the XDR routines rpcgen generates
 // call through the same table (link/vxi11/xdr_calls.h).
 #include <rpc/rpc.h>
+
+#include "common/shared_library.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
+// The link's calls (link/vxi11_transport.cpp), then those of the generated
+// XDR routines and client stubs.
+#define MULTITONE_TIRPC_FUNCTIONS(F)                                                                   \
+  F(clnt_create_timed) F(clnt_spcreateerror) F(clnt_sperror) F(xdr_free) F(xdr_bool) F(xdr_bytes) F(xdr_char) \
+  F(xdr_enum) F(xdr_long) F(xdr_string) F(xdr_u_char) F(xdr_u_long) F(xdr_u_short) F(xdr_void)
+
 struct TirpcFunctions {
-  // The link (link/vxi11_transport.cpp).
-  __typeof__(&clnt_create_timed) clnt_create_timed;
-  __typeof__(&clnt_spcreateerror) clnt_spcreateerror;
-  __typeof__(&clnt_sperror) clnt_sperror;
-  __typeof__(&xdr_free) xdr_free;
-  // The generated XDR routines and client stubs.
-  __typeof__(&xdr_bool) xdr_bool;
-  __typeof__(&xdr_bytes) xdr_bytes;
-  __typeof__(&xdr_char) xdr_char;
-  __typeof__(&xdr_enum) xdr_enum;
-  __typeof__(&xdr_long) xdr_long;
-  __typeof__(&xdr_string) xdr_string;
-  __typeof__(&xdr_u_char) xdr_u_char;
-  __typeof__(&xdr_u_long) xdr_u_long;
-  __typeof__(&xdr_u_short) xdr_u_short;
-  __typeof__(&xdr_void) xdr_void;
+  MULTITONE_TIRPC_FUNCTIONS(MULTITONE_LIBRARY_MEMBER)
 };
 
 // The table for C callers, loaded on the first call as Tirpc() does. The

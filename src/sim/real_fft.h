@@ -1,6 +1,5 @@
 #pragma once
-// A real FFT of one size on FFTW (loaded by the first one made): planned
-// once, reused for every transform.
+// A real FFT of one size on FFTW: planned once, reused for every transform.
 // FFTW's planner is not thread-safe, so planning and destruction take a
 // process-wide lock; executing a plan does not.
 #include <complex>

@@ -2,36 +2,25 @@
 // libpq, the PostgreSQL client library, loaded when the first PostgreSQL
 // store is opened instead of when the program starts: it brings Kerberos,
 // LDAP, SASL and a TLS library with it, which a run that stores nothing (or
-// stores in SQLite) has no use for. Only the functions the store calls, each
-// under its own name.
+// stores in SQLite) has no use for. Only the functions the store calls.
 #include <libpq-fe.h>
+
+#include "common/shared_library.h"
+
+#define MULTITONE_LIBPQ_FUNCTIONS(F)                                                                       \
+  F(PQclear) F(PQconnectdbParams) F(PQconsumeInput) F(PQerrorMessage) F(PQfinish) F(PQflush) F(PQgetResult) \
+  F(PQgetisnull) F(PQgetlength) F(PQgetvalue) F(PQisBusy) F(PQntuples) F(PQresultErrorMessage)            \
+  F(PQresultStatus) F(PQsendQuery) F(PQsendQueryParams) F(PQsetNoticeProcessor) F(PQsocket) F(PQstatus)
 
 namespace multitone {
 
 struct LibpqFunctions {
-  decltype(&::PQclear) PQclear;
-  decltype(&::PQconnectdbParams) PQconnectdbParams;
-  decltype(&::PQconsumeInput) PQconsumeInput;
-  decltype(&::PQerrorMessage) PQerrorMessage;
-  decltype(&::PQfinish) PQfinish;
-  decltype(&::PQflush) PQflush;
-  decltype(&::PQgetResult) PQgetResult;
-  decltype(&::PQgetisnull) PQgetisnull;
-  decltype(&::PQgetlength) PQgetlength;
-  decltype(&::PQgetvalue) PQgetvalue;
-  decltype(&::PQisBusy) PQisBusy;
-  decltype(&::PQntuples) PQntuples;
-  decltype(&::PQresultErrorMessage) PQresultErrorMessage;
-  decltype(&::PQresultStatus) PQresultStatus;
-  decltype(&::PQsendQuery) PQsendQuery;
-  decltype(&::PQsendQueryParams) PQsendQueryParams;
-  decltype(&::PQsetNoticeProcessor) PQsetNoticeProcessor;
-  decltype(&::PQsocket) PQsocket;
-  decltype(&::PQstatus) PQstatus;
+  MULTITONE_LIBPQ_FUNCTIONS(MULTITONE_LIBRARY_MEMBER)
 };
 
 // libpq.so.5's functions, loaded on the first call. Throws StoreError, naming
-// Debian's libpq5 package, when the library or one of them is missing.
+// Debian's libpq5 package, when the library or one of them is missing; a
+// call that throws leaves the next to try again.
 const LibpqFunctions& Libpq();
 
 }  // namespace multitone

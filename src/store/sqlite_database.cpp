@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "store/sqlite_library.h"
+#include <sqlite3.h>
 
 namespace multitone {
 namespace {
@@ -17,15 +17,15 @@ class SqliteRow : public SqlRow {
  public:
   explicit SqliteRow(sqlite3_stmt* statement) : statement_(statement) {}
   bool IsNull(int column) const override {
-    return Sqlite().column_type(statement_, column) == SQLITE_NULL;
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
   }
-  std::int64_t Int(int column) const override { return Sqlite().column_int64(statement_, column); }
-  double Double(int column) const override { return Sqlite().column_double(statement_, column); }
+  std::int64_t Int(int column) const override { return sqlite3_column_int64(statement_, column); }
+  double Double(int column) const override { return sqlite3_column_double(statement_, column); }
   std::string Text(int column) const override {
-    const auto* text = Sqlite().column_text(statement_, column);
+    const auto* text = sqlite3_column_text(statement_, column);
     if (text == nullptr) return {};
     return std::string(reinterpret_cast<const char*>(text),
-                       static_cast<std::size_t>(Sqlite().column_bytes(statement_, column)));
+                       static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
   }
 
  private:
@@ -91,13 +91,13 @@ class Statement {
  public:
   Statement(sqlite3* db, const std::string& written) {
     const std::string sql = WithNumberedParameters(written);
-    if (Sqlite().prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) !=
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) !=
         SQLITE_OK) {
-      throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db));
+      throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db));
     }
   }
   explicit Statement(sqlite3_stmt* prepared) : statement_(prepared) {}
-  ~Statement() { Sqlite().finalize(statement_); }
+  ~Statement() { sqlite3_finalize(statement_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   sqlite3_stmt* get() const { return statement_; }
@@ -113,21 +113,21 @@ class SqliteDatabase : public Database {
     // is written (see schema.h).
     if (!create && !std::filesystem::exists(path)) throw StoreError("no such results store: " + path);
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_FULLMUTEX;
-    if (Sqlite().open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-      const std::string reason = db_ ? Sqlite().errmsg(db_) : "out of memory";
-      Sqlite().close(db_);
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      const std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
+      sqlite3_close(db_);
       throw StoreError("cannot open " + path + ": " + reason);
     }
-    Sqlite().busy_timeout(db_, kSqliteBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, kSqliteBusyTimeoutMs);
     try {
       // Settings of this connection only; the file keeps none of them.
       ExecuteScript("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
     } catch (...) {
-      Sqlite().close(db_);
+      sqlite3_close(db_);
       throw;
     }
   }
-  ~SqliteDatabase() override { Sqlite().close(db_); }
+  ~SqliteDatabase() override { sqlite3_close(db_); }
 
   Engine engine() const override { return Engine::Sqlite; }
 
@@ -136,8 +136,8 @@ class SqliteDatabase : public Database {
     while (*rest != '\0') {
       sqlite3_stmt* raw = nullptr;
       const char* next = nullptr;
-      if (Sqlite().prepare_v2(db_, rest, -1, &raw, &next) != SQLITE_OK) {
-        throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db_));
+      if (sqlite3_prepare_v2(db_, rest, -1, &raw, &next) != SQLITE_OK) {
+        throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
       }
       rest = next;
       if (raw == nullptr) continue;  // blanks or a comment
@@ -161,13 +161,13 @@ class SqliteDatabase : public Database {
   // transaction and has handed out no row loses nothing by starting again,
   // so it does, until the busy timeout has passed.
   void Run(sqlite3_stmt* statement, const std::function<void(const SqlRow&)>& row) {
-    const bool own_transaction = Sqlite().get_autocommit(db_) != 0;
+    const bool own_transaction = sqlite3_get_autocommit(db_) != 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSqliteBusyTimeoutMs);
     auto pause = std::chrono::milliseconds(1);
     bool handed_out = false;
     SqliteRow current(statement);
     for (;;) {
-      const int status = Sqlite().step(statement);
+      const int status = sqlite3_step(statement);
       if (status == SQLITE_DONE) return;
       if (status == SQLITE_ROW) {
         handed_out = true;
@@ -176,18 +176,18 @@ class SqliteDatabase : public Database {
       }
       if ((status & 0xff) == SQLITE_BUSY && own_transaction && !handed_out &&
           std::chrono::steady_clock::now() + pause < deadline) {
-        Sqlite().reset(statement);
+        sqlite3_reset(statement);
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::milliseconds(50));
         continue;
       }
-      throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db_));
+      throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
     }
   }
 
   // Parameter $k (?k to SQLite), wherever it stands in the statement.
   void Bind(sqlite3_stmt* statement, std::size_t number, const SqlValue& value) {
-    if (number > static_cast<std::size_t>(Sqlite().bind_parameter_count(statement))) {
+    if (number > static_cast<std::size_t>(sqlite3_bind_parameter_count(statement))) {
       throw StoreError("SQLite: the statement has no parameter $" + std::to_string(number));
     }
     const int index = static_cast<int>(number);
@@ -195,18 +195,18 @@ class SqliteDatabase : public Database {
         [&](const auto& v) {
           using T = std::decay_t<decltype(v)>;
           if constexpr (std::is_same_v<T, std::monostate>) {
-            return Sqlite().bind_null(statement, index);
+            return sqlite3_bind_null(statement, index);
           } else if constexpr (std::is_same_v<T, std::int64_t>) {
-            return Sqlite().bind_int64(statement, index, v);
+            return sqlite3_bind_int64(statement, index, v);
           } else if constexpr (std::is_same_v<T, double>) {
-            return Sqlite().bind_double(statement, index, v);
+            return sqlite3_bind_double(statement, index, v);
           } else {
-            return Sqlite().bind_text(statement, index, v.data(), static_cast<int>(v.size()),
+            return sqlite3_bind_text(statement, index, v.data(), static_cast<int>(v.size()),
                                      SQLITE_TRANSIENT);
           }
         },
         value);
-    if (status != SQLITE_OK) throw StoreError(std::string("SQLite: ") + Sqlite().errmsg(db_));
+    if (status != SQLITE_OK) throw StoreError(std::string("SQLite: ") + sqlite3_errmsg(db_));
   }
 
   sqlite3* db_ = nullptr;
