@@ -113,7 +113,10 @@ bool HislipStandIn::Answer(int fd, bool async, const hislip::Message& m) {
     stalled_ = true;
     return true;
   }
-  if (act == Act::Garbage) return ::send(fd, "XY-not-a-header.", 16, MSG_NOSIGNAL) == 16;
+  if (act == Act::Garbage) {
+    stalled_ = true;  // a stream out of step is not answered further
+    return ::send(fd, "XY-not-a-header.", 16, MSG_NOSIGNAL) == 16;
+  }
   if (act == Act::WrongAnswer) return Send(fd, async ? Type::InitializeResponse : Type::AsyncInitializeResponse, 0, 0);
   if (act == Act::Fatal) return Send(fd, Type::FatalError, 4, 0, "too many clients");
   if (act == Act::Error) return Send(fd, Type::Error, 1, 0, "what is this");

@@ -23,7 +23,7 @@ class HislipStandIn {
   enum class Act {
     Cut,           // closes both connections
     Stall,         // answers nothing more, ever
-    Garbage,       // sends 16 bytes that do not start with "HS"
+    Garbage,       // sends 16 bytes that do not start with "HS", then answers nothing more
     WrongVersion,  // InitializeResponse with version 3.0
     WrongAnswer,   // answers with a message of another type
     Fatal,         // FatalError 4 (maximum number of clients exceeded)
