@@ -1,7 +1,8 @@
 // analyzer-sim: the simulated audio analyzer as a TCP server (see --help).
 // Prints "analyzer-sim listening on HOST:PORT" on stdout once it accepts
-// clients; exit status 0 after SIGINT or SIGTERM, 1 when it cannot listen, 2
-// on a bad command line or a --replay record that cannot be read.
+// clients (unless --no-socket), then a line for each other door; exit
+// status 0 after SIGINT or SIGTERM, 1 when it cannot listen, 2 on a bad
+// command line or a --replay record that cannot be read.
 #include <chrono>
 #include <csignal>
 #include <iostream>
@@ -63,8 +64,8 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<multitone::simserver::Vxi11Server> vxi11;
     if (options.vxi11) vxi11 = std::make_unique<multitone::simserver::Vxi11Server>(devices, options.bind);
-    std::cout << "analyzer-sim listening on " << server.Address() << "\n"
-              << "device: " << multitone::sim::DescribeDeviceOptions(options.device) << "\n";
+    if (options.socket) std::cout << "analyzer-sim listening on " << server.Address() << "\n";
+    std::cout << "device: " << multitone::sim::DescribeDeviceOptions(options.device) << "\n";
     if (vxi11) std::cout << "vxi11: core channel on " << vxi11->Address() << ", registered with the port mapper\n";
     for (const auto& device : options.gpib) {
       std::cout << "gpib0," << device.address << ": " << multitone::sim::DescribeDeviceOptions(device.device) << "\n";

@@ -92,6 +92,9 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
                  "(the USB form, ASRL/dev/pts/N::INSTR?gpib=ADDR)")
       ->type_name("[PORT]")
       ->expected(0, 1);
+  bool no_socket = false;
+  app.add_flag("--no-socket", no_socket,
+               "Serve no raw socket, only the doors asked for (--hislip, --vxi11, --serial, --prologix)");
   std::string hislip_port;
   app.add_option("--hislip", hislip_port,
                  "Also serve HiSLIP (sub-address hislip0) on the --bind address and TCP PORT (4880; 0 picks "
@@ -152,6 +155,10 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
       options.controller_port = PortNumber("--prologix", controller_port);
     }
     options.hislip = app.count("--hislip") > 0;
+    options.socket = !no_socket;
+    if (no_socket && !options.hislip && !options.vxi11 && !options.serial && !options.controller) {
+      throw CLI::ValidationError("--no-socket", "needs another door: --hislip, --vxi11, --serial or --prologix");
+    }
     if (!hislip_port.empty()) {
       options.hislip_port = PortNumber("--hislip", hislip_port);
     }
@@ -165,8 +172,8 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
     if (!options.gpib.empty() && !options.gpib_gateway && !options.controller) {
       throw CLI::ValidationError("--gpib", "needs a bus: --gpib-gateway or --prologix");
     }
-    if (!options.replay_file.empty() && (options.vxi11 || options.hislip || options.serial || options.controller || app.count("--screen") > 0 || options.realtime)) {
-      throw CLI::ValidationError("--replay", "serves the record over TCP only: not with --vxi11, --hislip, --serial, --prologix, --screen or --realtime");
+    if (!options.replay_file.empty() && (options.vxi11 || options.hislip || !options.socket || options.serial || options.controller || app.count("--screen") > 0 || options.realtime)) {
+      throw CLI::ValidationError("--replay", "serves the record over TCP only: not with --vxi11, --hislip, --no-socket, --serial, --prologix, --screen or --realtime");
     }
     if (app.count("--screen") > 0) {
       if (const std::string why = WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {

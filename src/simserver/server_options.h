@@ -12,6 +12,7 @@ namespace multitone::simserver {
 struct ServerOptions {
   std::string bind = "127.0.0.1";
   int port = 5025;             // 0: any free port (the one bound is printed)
+  bool socket = true;          // serve the raw socket (--no-socket: only the other doors)
   sim::DeviceOptions device;
   std::string screen_svg;      // rewritten whenever the display changes
   bool realtime = false;       // an acquisition takes as long as a real one

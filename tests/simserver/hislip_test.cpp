@@ -84,6 +84,15 @@ TEST(HislipRun, AUnitThatTimedOutIsClearedAndTheNextIsClean) {
   EXPECT_EQ(MemoryStrings(server.Port()), over_socket);
 }
 
+// An analyzer that offers HiSLIP and no raw socket.
+TEST(HislipRun, ReachesAnAnalyzerWithoutARawSocket) {
+  ServerProcess server({"--no-socket", "--hislip", "0"});
+  ASSERT_NE(server.HislipPort(), 0);
+  EXPECT_EQ(server.Port(), 0);
+  const ProgramResult run = RunOver(server.HislipAddress());
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+}
+
 // One client holds the exclusive lock for its whole unit: a second station
 // on the same analyzer waits a while and then gets a clear error instead of
 // sending its commands between the first one's; once the lock is released
