@@ -155,15 +155,7 @@ class HislipSession {
     if (ended_.exchange(true)) return;
     sync_->Shutdown();
     if (const std::shared_ptr<ServerChannel> async = Async()) async->Shutdown();
-    bool released = false;
-    {
-      std::lock_guard<std::mutex> hold(shared_.mutex);
-      if (shared_.lock_holder == Holder()) {
-        shared_.lock_holder = 0;
-        released = true;
-      }
-    }
-    if (released) shared_.unlocked.notify_all();
+    ReleaseLock();
   }
 
   // Serves the synchronous channel until it closes or a stop is asked for:
@@ -359,16 +351,7 @@ class HislipSession {
                  "AsyncLock control code " + std::to_string(m.header.control));
       return;
     }
-    bool released = false;
-    {
-      std::lock_guard<std::mutex> hold(shared_.mutex);
-      if (shared_.lock_holder == Holder()) {
-        shared_.lock_holder = 0;
-        released = true;
-      }
-    }
-    if (released) shared_.unlocked.notify_all();
-    async.Send(Type::AsyncLockResponse, released ? hislip::kLockGranted : hislip::kLockError, 0);
+    async.Send(Type::AsyncLockResponse, ReleaseLock() ? hislip::kLockGranted : hislip::kLockError, 0);
   }
 
   // The status byte, MAV while a reply is unconfirmed. A running message
@@ -410,6 +393,17 @@ class HislipSession {
       shared_.analyzer.GetInterpreter().Clear();
     }
     async.Send(Type::AsyncDeviceClearAcknowledge, PreferredMode(), 0);
+  }
+
+  // Releases the device lock if this session holds it; false when it did not.
+  bool ReleaseLock() {
+    {
+      std::lock_guard<std::mutex> hold(shared_.mutex);
+      if (shared_.lock_holder != Holder()) return false;
+      shared_.lock_holder = 0;
+    }
+    shared_.unlocked.notify_all();
+    return true;
   }
 
   // The status byte without and with MAV (the analyzer's mutex held).
