@@ -12,9 +12,9 @@
 
 #include "app/embedded_analyzer.h"
 #include "common/durable_file.h"
-#include "recording/record_file.h"
-#include "recording/recording_transport.h"
-#include "recording/replay_transport.h"
+#include "replay/record_file.h"
+#include "replay/recording_transport.h"
+#include "replay/replay_transport.h"
 #include "run/run_measurement.h"
 #include "support/synthetic_devices.h"
 

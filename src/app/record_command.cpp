@@ -6,9 +6,9 @@
 
 #include "app/command_line.h"
 #include "app/record_command.h"
-#include "recording/record_difference.h"
-#include "recording/record_file.h"
-#include "recording/record_transcript.h"
+#include "replay/record_difference.h"
+#include "replay/record_file.h"
+#include "replay/record_transcript.h"
 
 namespace multitone {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "common/run_error.h"
-#include "recording/record_file.h"
-#include "recording/replay_transport.h"
+#include "replay/record_file.h"
+#include "replay/replay_transport.h"
 
 namespace multitone {
 namespace {

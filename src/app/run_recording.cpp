@@ -6,8 +6,8 @@
 #include "common/durable_file.h"
 #include "common/iso_time.h"
 #include "common/run_error.h"
-#include "recording/record_file.h"
-#include "recording/recording_transport.h"
+#include "replay/record_file.h"
+#include "replay/recording_transport.h"
 
 namespace multitone {
 

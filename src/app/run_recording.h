@@ -1,6 +1,6 @@
 #pragma once
 // --record FILE: the run's analyzer exchange, every operation as it happened,
-// kept in a record file (recording/record_file.h) that --analyzer
+// kept in a record file (replay/record_file.h) that --analyzer
 // replay:FILE answers a later run from.
 #include <chrono>
 #include <memory>
@@ -9,7 +9,7 @@
 
 #include "app/analyzer_factory.h"
 #include "app/options.h"
-#include "recording/link_record.h"
+#include "replay/link_record.h"
 #include "verdict/unit_result.h"
 
 namespace multitone {

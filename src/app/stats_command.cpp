@@ -8,6 +8,7 @@
 #include "common/durable_file.h"
 #include "store/results_store.h"
 #include "store/run_stats.h"
+#include "store/stats_html.h"
 #include "store/stats_text.h"
 
 namespace multitone {

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 #include "sim/device_options.h"
 #include "simserver/analyzer_server.h"
 #include "simserver/controller_server.h"

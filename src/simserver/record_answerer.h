@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "recording/link_record.h"
+#include "replay/link_record.h"
 
 namespace multitone::simserver {
 

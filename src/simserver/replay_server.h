@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "recording/link_record.h"
+#include "replay/link_record.h"
 
 namespace multitone::simserver {
 

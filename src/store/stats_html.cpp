@@ -1,3 +1,5 @@
+#include "store/stats_html.h"
+
 #include "store/stats_text.h"
 
 #include <algorithm>

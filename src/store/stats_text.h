@@ -1,16 +1,11 @@
 #pragma once
-// `multitone stats` as text for a terminal, and as one self-contained HTML
-// page with a histogram per figure and the selected runs' response curves.
+// `multitone stats` as text for a terminal.
 #include <string>
 
-#include "store/database.h"
 #include "store/run_stats.h"
 
 namespace multitone {
 
 std::string StatsText(const RunStats& stats);
-
-// Reads the values it draws from the store (the newest 200 runs' responses).
-std::string StatsHtml(Database& db, const RunFilter& filter, const RunStats& stats);
 
 }  // namespace multitone

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "app/kept_records_history.h"
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 #include "server/station_server.h"
 #include "station/unit_run.h"
 #include "support/record_replay.h"

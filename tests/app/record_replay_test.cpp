@@ -10,7 +10,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 #include "simserver/server_process.h"
 #include "support/record_replay.h"
 #include "support/scripted_server.h"

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 #include "support/record_replay.h"
 
 namespace multitone::testing {

@@ -3,7 +3,7 @@
 // with the other VXI-11 tests, never beside them.
 #include <gtest/gtest.h>
 
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 #include "simserver/server_process.h"
 #include "support/record_replay.h"
 

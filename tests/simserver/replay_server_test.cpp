@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 #include "simserver/record_answerer.h"
 #include "simserver/server_process.h"
 #include "support/record_replay.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 
 namespace multitone::testing {
 namespace {

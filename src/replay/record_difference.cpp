@@ -1,10 +1,10 @@
-#include "recording/record_difference.h"
+#include "replay/record_difference.h"
 
 #include <algorithm>
 #include <map>
 
 #include "link/analyzer_link.h"
-#include "recording/record_transcript.h"
+#include "replay/record_transcript.h"
 
 namespace multitone {
 namespace {

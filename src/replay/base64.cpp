@@ -1,4 +1,4 @@
-#include "recording/base64.h"
+#include "replay/base64.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "link/analyzer_link.h"
-#include "recording/base64.h"
+#include "replay/base64.h"
 
 namespace multitone {
 namespace {

@@ -1,4 +1,4 @@
-#include "recording/record_transcript.h"
+#include "replay/record_transcript.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "recording/record_difference.h"
+#include "replay/record_difference.h"
 
 namespace multitone {
 namespace {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "recording/record_file.h"
+#include "replay/record_file.h"
 
 namespace multitone {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "link/transport.h"
-#include "recording/link_record.h"
+#include "replay/link_record.h"
 
 namespace multitone {
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "link/transport.h"
-#include "recording/link_record.h"
+#include "replay/link_record.h"
 
 namespace multitone {
 

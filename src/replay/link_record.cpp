@@ -1,4 +1,4 @@
-#include "recording/link_record.h"
+#include "replay/link_record.h"
 
 #include <array>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "common/run_error.h"
-#include "recording/replay_transport.h"
+#include "replay/replay_transport.h"
 
 namespace multitone {
 namespace {

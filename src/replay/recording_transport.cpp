@@ -1,4 +1,4 @@
-#include "recording/recording_transport.h"
+#include "replay/recording_transport.h"
 
 #include "common/run_error.h"
 

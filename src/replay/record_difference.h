@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/link_record.h"
+#include "replay/link_record.h"
 
 namespace multitone {
 

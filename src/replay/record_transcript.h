@@ -4,7 +4,7 @@
 // of each operation and its error.
 #include <string>
 
-#include "recording/link_record.h"
+#include "replay/link_record.h"
 
 namespace multitone {
 

@@ -1,4 +1,4 @@
-#include "recording/replay_transport.h"
+#include "replay/replay_transport.h"
 
 #include <chrono>
 #include <thread>
