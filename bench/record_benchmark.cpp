@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-#include "app/embedded_analyzer.h"
+#include "app/doors/embedded_analyzer.h"
 #include "common/durable_file.h"
 #include "replay/record_file.h"
 #include "replay/recording_transport.h"

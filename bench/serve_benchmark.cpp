@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/embedded_analyzer.h"
+#include "app/doors/embedded_analyzer.h"
 #include "server/station_server.h"
 #include "station/unit_run.h"
 #include "verdict/limits.h"

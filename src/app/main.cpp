@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/options.h"
+#include "app/run_command/options.h"
 #include "app/output_check.h"
-#include "app/run_program.h"
+#include "app/run_command/run_program.h"
 #include "app/subcommands.h"
 
 int main(int argc, char** argv) {

@@ -2,12 +2,12 @@
 
 #include <array>
 
-#include "app/config_command.h"
-#include "app/golden_command.h"
+#include "app/setup/config_command.h"
+#include "app/store_commands/golden_command.h"
 #include "app/helper_program.h"
-#include "app/line_commands.h"
-#include "app/record_command.h"
-#include "app/store_commands.h"
+#include "app/store_commands/line_commands.h"
+#include "app/run_command/record_command.h"
+#include "app/store_commands/store_commands.h"
 
 namespace multitone {
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/kept_records_history.h"
+#include "app/serve/kept_records_history.h"
 #include "replay/record_file.h"
 #include "server/station_server.h"
 #include "station/unit_run.h"

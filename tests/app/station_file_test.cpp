@@ -10,7 +10,7 @@
 #include <fstream>
 #include <map>
 
-#include "app/station_file.h"
+#include "app/setup/station_file.h"
 #include "support/subprocess.h"
 
 namespace multitone::testing {

@@ -19,7 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/embedded_analyzer.h"
+#include "app/doors/embedded_analyzer.h"
 #include "server/station_server.h"
 #include "server/store_run_history.h"
 #include "verdict/limits.h"

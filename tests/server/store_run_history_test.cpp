@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <streambuf>
 
-#include "app/embedded_analyzer.h"
+#include "app/doors/embedded_analyzer.h"
 #include "server/store_run_history.h"
 #include "station/unit_run.h"
 #include "support/postgres_server.h"

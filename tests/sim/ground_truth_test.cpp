@@ -6,7 +6,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "app/embedded_analyzer.h"
+#include "app/doors/embedded_analyzer.h"
 #include "run/run_measurement.h"
 #include "sim/device_model.h"
 #include "sim/simulated_analyzer.h"
