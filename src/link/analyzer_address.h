@@ -8,6 +8,7 @@ namespace multitone {
 
 constexpr int kDefaultAnalyzerPort = 5025;
 constexpr int kDefaultControllerPort = 1234;
+constexpr int kDefaultHislipPort = 4880;
 
 // The line settings of a serial port.
 struct SerialSettings {
@@ -31,7 +32,7 @@ struct AnalyzerAddress {
   std::string text;         // the address as given
   std::string host;         // without brackets
   int port = 0;
-  std::string device;       // VXI-11 device name, as given ("inst0", "gpib0,5")
+  std::string device;       // VXI-11 device name or HiSLIP sub-address, as given ("inst0", "gpib0,5", "hislip0")
   std::string path;         // serial port "/dev/ttyUSB0", or a record file
   SerialSettings serial;
   GpibAddress gpib;

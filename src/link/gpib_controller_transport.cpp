@@ -4,18 +4,13 @@
 #include <optional>
 
 #include "common/run_error.h"
+#include "link/named_text.h"
 #include "link/reply_reader.h"
 
 namespace multitone {
 namespace {
 
 constexpr char kEscape = 27;
-
-std::string Named(std::string_view text) {
-  constexpr std::size_t kShown = 60;
-  if (text.size() <= kShown) return std::string(text);
-  return std::string(text.substr(0, kShown)) + "...";
-}
 
 // The text as the controller passes it on to the instrument.
 std::string Escaped(std::string_view text) {

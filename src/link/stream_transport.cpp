@@ -3,18 +3,11 @@
 #include <optional>
 
 #include "common/run_error.h"
+#include "link/named_text.h"
 #include "link/reply_reader.h"
 
 namespace multitone {
 namespace {
-
-// A text as the error messages name it: a long one (an HTML table) is cut
-// short, so the error stays one readable line.
-std::string Named(std::string_view text) {
-  constexpr std::size_t kShown = 60;
-  if (text.size() <= kShown) return std::string(text);
-  return std::string(text.substr(0, kShown)) + "...";
-}
 
 class StreamTransport : public Transport {
  public:

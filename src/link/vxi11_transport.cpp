@@ -12,7 +12,9 @@
 #include "common/run_error.h"
 #include "link/block_decoder.h"
 #include "link/deadline.h"
+#include "link/named_text.h"
 #include "link/reply_reader.h"
+#include "link/text_message.h"
 #include "link/tirpc_library.h"
 #include "link/vxi11/vxi11.h"
 
@@ -28,12 +30,6 @@ constexpr unsigned long kReadPiece = 1 << 20;
 
 [[noreturn]] void Fail(const std::string& what, const std::string& problem) {
   throw RunError(ErrorNumber::AnalyzerOperationFailed, what + ": " + problem);
-}
-
-std::string Named(std::string_view text) {
-  constexpr std::size_t kShown = 60;
-  if (text.size() <= kShown) return std::string(text);
-  return std::string(text.substr(0, kShown)) + "...";
 }
 
 // The device's error codes, as the VXI-11 standard names them.
@@ -119,16 +115,7 @@ class Vxi11Transport : public Transport {
   std::string Read() override {
     const Deadline deadline = Deadline::After(timeout_);
     const std::string what = "reply to " + last_written_;
-    std::string message = Receive(deadline, what, kMaxReplyBytes + 1);
-    if (message.size() >= 2 && message[0] == '#' && message[1] >= '0' && message[1] <= '9') {
-      Fail(what, "expected a text reply, got a binary block " + SampleOf(message));
-    }
-    if (!message.empty() && message.back() == '\n') message.pop_back();
-    if (message.size() > kMaxReplyBytes) Fail(what, "reply longer than 1 MiB");
-    if (message.find('\n') != std::string::npos) {
-      Fail(what, "reply holds more than one line " + SampleOf(message));
-    }
-    return message;
+    return TextOfMessage(Receive(deadline, what, kMaxReplyBytes + 1), what);
   }
 
   std::vector<float> ReadBlock(std::string_view query) override {

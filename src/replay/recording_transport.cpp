@@ -36,6 +36,9 @@ class RecordingTransport final : public Transport {
   void Close() override {
     Keep(LinkCall::Close, {}, [&](LinkOperation&) { inner_->Close(); });
   }
+  // What stands between the link and the analyzer (--trace), as the
+  // transport recorded says.
+  std::string Peer() const override { return inner_->Peer(); }
 
  private:
   template <typename Operation>

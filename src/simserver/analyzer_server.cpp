@@ -32,6 +32,7 @@ AnalyzerServer::AnalyzerServer(const ServerOptions& options)
     shared_.analyzer.GetInstrument().SetAcquisitionWait(
         [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); });
   }
+  if (!options.socket) return;
   const ListeningSocket listening = ListenOn(options.bind, options.port);
   listen_fd_ = listening.fd;
   address_ = listening.address;
@@ -47,6 +48,7 @@ void AnalyzerServer::Serve(int stop_fd, std::ostream& log) {
     UpdateScreen(log);
   }
   for (;;) {
+    // Without a socket (fd -1, which poll passes over) this only waits for the stop.
     pollfd fds[2] = {{listen_fd_, POLLIN, 0}, {stop_fd, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
     if (fds[1].revents != 0) return;

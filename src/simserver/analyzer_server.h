@@ -3,7 +3,9 @@
 // state kept from one client to the next. Every reply leaves in one send()
 // with TCP_NODELAY on; a client that disappears mid-reply (EPIPE, reset) only
 // ends its own session; a client that stops reading for kSendTimeout is
-// dropped. The server has no thread of its own: Serve() runs the loop.
+// dropped. The server has no thread of its own: Serve() runs the loop. With
+// --no-socket it listens nowhere and only keeps the analyzer for the other
+// doors.
 #include <chrono>
 #include <iosfwd>
 #include <mutex>
@@ -31,7 +33,7 @@ class AnalyzerServer {
   // analyzer's mutex held).
   void UpdateScreen(std::ostream& log);
 
-  // "127.0.0.1:5025", the address actually bound.
+  // "127.0.0.1:5025", the address actually bound; empty with --no-socket.
   const std::string& Address() const { return address_; }
 
   // Serves clients until `stop_fd` becomes readable. Problems of a client

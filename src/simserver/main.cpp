@@ -1,7 +1,8 @@
 // analyzer-sim: the simulated audio analyzer as a TCP server (see --help).
 // Prints "analyzer-sim listening on HOST:PORT" on stdout once it accepts
-// clients; exit status 0 after SIGINT or SIGTERM, 1 when it cannot listen, 2
-// on a bad command line or a --replay record that cannot be read.
+// clients (unless --no-socket), then a line for each other door; exit
+// status 0 after SIGINT or SIGTERM, 1 when it cannot listen, 2 on a bad
+// command line or a --replay record that cannot be read.
 #include <chrono>
 #include <csignal>
 #include <iostream>
@@ -16,6 +17,7 @@
 #include "simserver/analyzer_server.h"
 #include "simserver/controller_server.h"
 #include "simserver/gpib_controller.h"
+#include "simserver/hislip_server.h"
 #include "simserver/serial_server.h"
 #include "simserver/replay_server.h"
 #include "simserver/server_options.h"
@@ -62,11 +64,20 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<multitone::simserver::Vxi11Server> vxi11;
     if (options.vxi11) vxi11 = std::make_unique<multitone::simserver::Vxi11Server>(devices, options.bind);
-    std::cout << "analyzer-sim listening on " << server.Address() << "\n"
-              << "device: " << multitone::sim::DescribeDeviceOptions(options.device) << "\n";
+    if (options.socket) std::cout << "analyzer-sim listening on " << server.Address() << "\n";
+    std::cout << "device: " << multitone::sim::DescribeDeviceOptions(options.device) << "\n";
     if (vxi11) std::cout << "vxi11: core channel on " << vxi11->Address() << ", registered with the port mapper\n";
     for (const auto& device : options.gpib) {
       std::cout << "gpib0," << device.address << ": " << multitone::sim::DescribeDeviceOptions(device.device) << "\n";
+    }
+    std::unique_ptr<multitone::simserver::HislipServer> hislip;
+    if (options.hislip) {
+      multitone::simserver::HislipServerSettings settings;
+      settings.bind = options.bind;
+      settings.port = options.hislip_port;
+      hislip = std::make_unique<multitone::simserver::HislipServer>(
+          server.Shared(), [&server] { server.UpdateScreen(std::cerr); }, settings);
+      std::cout << "hislip: sub-address hislip0 on " << hislip->Address() << "\n";
     }
     std::map<int, multitone::simserver::SharedAnalyzer*> addresses;
     for (std::size_t i = 0; i < bus.size(); ++i) addresses[options.gpib[i].address] = bus[i].get();
@@ -100,7 +111,10 @@ int main(int argc, char** argv) {
     if (serial) serial_thread = std::thread([&serial, stop_fd] { serial->Serve(stop_fd); });
     std::thread vxi11_thread;
     if (vxi11) vxi11_thread = std::thread([&vxi11, stop_fd] { vxi11->Serve(stop_fd); });
+    std::thread hislip_thread;
+    if (hislip) hislip_thread = std::thread([&hislip, stop_fd] { hislip->Serve(stop_fd); });
     server.Serve(stop_fd, std::cerr);
+    if (hislip_thread.joinable()) hislip_thread.join();
     if (vxi11_thread.joinable()) vxi11_thread.join();
     if (serial_thread.joinable()) serial_thread.join();
     if (controller_thread.joinable()) controller_thread.join();

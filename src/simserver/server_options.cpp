@@ -7,6 +7,17 @@
 #include "common/durable_file.h"
 
 namespace multitone::simserver {
+namespace {
+
+// The PORT an option gives (not empty): 0 to 65535.
+int PortNumber(const char* option, const std::string& text) {
+  if (text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos || std::stoi(text) > 65535) {
+    throw CLI::ValidationError(option, "'" + text + "' is not a port from 0 to 65535");
+  }
+  return std::stoi(text);
+}
+
+}  // namespace
 
 std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerOptions& options,
                                       std::ostream& out, std::ostream& err) {
@@ -81,6 +92,15 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
                  "(the USB form, ASRL/dev/pts/N::INSTR?gpib=ADDR)")
       ->type_name("[PORT]")
       ->expected(0, 1);
+  bool no_socket = false;
+  app.add_flag("--no-socket", no_socket,
+               "Serve no raw socket, only the doors asked for (--hislip, --vxi11, --serial, --prologix)");
+  std::string hislip_port;
+  app.add_option("--hislip", hislip_port,
+                 "Also serve HiSLIP (sub-address hislip0) on the --bind address and TCP PORT (4880; 0 picks "
+                 "a free one): TCPIP::HOST::hislip0[,PORT]::INSTR")
+      ->type_name("[PORT]")
+      ->expected(0, 1);
   app.add_flag("--realtime", options.realtime,
                "Take as long for an acquisition as a real analyzer (16384 samples at 48 kHz: 0.34 s)");
 
@@ -132,11 +152,15 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
     options.controller = app.count("--prologix") > 0;
     if (!controller_port.empty()) {
       if (options.serial) throw CLI::ValidationError("--prologix", "takes no PORT with --serial (the line is the controller's)");
-      if (controller_port.size() > 5 || controller_port.find_first_not_of("0123456789") != std::string::npos ||
-          std::stoi(controller_port) > 65535) {
-        throw CLI::ValidationError("--prologix", "'" + controller_port + "' is not a port from 0 to 65535");
-      }
-      options.controller_port = std::stoi(controller_port);
+      options.controller_port = PortNumber("--prologix", controller_port);
+    }
+    options.hislip = app.count("--hislip") > 0;
+    options.socket = !no_socket;
+    if (no_socket && !options.hislip && !options.vxi11 && !options.serial && !options.controller) {
+      throw CLI::ValidationError("--no-socket", "needs another door: --hislip, --vxi11, --serial or --prologix");
+    }
+    if (!hislip_port.empty()) {
+      options.hislip_port = PortNumber("--hislip", hislip_port);
     }
     if (options.controller && options.gpib.empty()) {
       throw CLI::ValidationError("--prologix", "needs at least one --gpib ADDR[:OPTIONS]");
@@ -148,8 +172,8 @@ std::optional<int> ParseServerOptions(int argc, const char* const* argv, ServerO
     if (!options.gpib.empty() && !options.gpib_gateway && !options.controller) {
       throw CLI::ValidationError("--gpib", "needs a bus: --gpib-gateway or --prologix");
     }
-    if (!options.replay_file.empty() && (options.vxi11 || options.serial || options.controller || app.count("--screen") > 0 || options.realtime)) {
-      throw CLI::ValidationError("--replay", "serves the record over TCP only: not with --vxi11, --serial, --prologix, --screen or --realtime");
+    if (!options.replay_file.empty() && (options.vxi11 || options.hislip || !options.socket || options.serial || options.controller || app.count("--screen") > 0 || options.realtime)) {
+      throw CLI::ValidationError("--replay", "serves the record over TCP only: not with --vxi11, --hislip, --no-socket, --serial, --prologix, --screen or --realtime");
     }
     if (app.count("--screen") > 0) {
       if (const std::string why = WhyFileCannotBeWritten(options.screen_svg); !why.empty()) {

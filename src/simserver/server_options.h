@@ -12,6 +12,7 @@ namespace multitone::simserver {
 struct ServerOptions {
   std::string bind = "127.0.0.1";
   int port = 5025;             // 0: any free port (the one bound is printed)
+  bool socket = true;          // serve the raw socket (--no-socket: only the other doors)
   sim::DeviceOptions device;
   std::string screen_svg;      // rewritten whenever the display changes
   bool realtime = false;       // an acquisition takes as long as a real one
@@ -27,6 +28,8 @@ struct ServerOptions {
   char termination = '\n';     // of the serial line: LF or CR
   bool controller = false;     // a "++" GPIB controller with the `gpib` analyzers on its bus:
   int controller_port = 1234;  // ... on this TCP port (0: a free one), or on the serial line  // analyzers on the GPIB bus, each with its own state
+  bool hislip = false;         // also serve HiSLIP
+  int hislip_port = 4880;      // ... on this TCP port (0: a free one)
   std::string replay_file;     // --replay: serve this record instead of the simulated analyzer
 };
 

@@ -23,13 +23,21 @@ const std::string kLimits = std::string(TESTS_SOURCE_DIR) + "/server/station_lim
 
 TEST(RecordReplay, EveryDeviceOfTheSimulatorReplaysToTheSameResult) {
   TemporaryFolder folder;
-  for (const std::string fault : {"none", "dead-left", "dead-right", "swapped", "hum", "clipping"}) {
-    SCOPED_TRACE(fault);
-    ServerProcess server({"--fault", fault});
-    ASSERT_NE(server.Port(), 0);
-    const RecordedRun live = RunRecorded(server.Address(), folder.Path(fault + "-live"), {"--limits", kLimits});
+  const struct {
+    std::string fault;
+    std::string transport;  // the door the run goes through
+  } runs[] = {{"none", "socket"}, {"dead-left", "socket"}, {"dead-right", "socket"}, {"swapped", "socket"},
+              {"hum", "socket"},  {"clipping", "socket"},  {"none", "hislip"}};
+  for (const auto& run : runs) {
+    const std::string name = run.fault + "-" + run.transport;
+    SCOPED_TRACE(name);
+    ServerProcess server({"--fault", run.fault, "--hislip", "0"});
+    ASSERT_NE(server.HislipPort(), 0);
+    const RecordedRun live = RunRecorded(run.transport == "socket" ? server.Address() : server.HislipAddress(),
+                                         folder.Path(name + "-live"), {"--limits", kLimits});
+    EXPECT_EQ(ReadRecordFile(live.record_file).header.transport, run.transport);
     const RecordedRun replayed =
-        RunRecorded("replay:" + live.record_file, folder.Path(fault + "-replayed"), {"--limits", kLimits});
+        RunRecorded("replay:" + live.record_file, folder.Path(name + "-replayed"), {"--limits", kLimits});
     ExpectSameRun(live, replayed);
     EXPECT_EQ(replayed.Json()["simulated"], true) << "a replayed unit was not measured now";
   }

@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kShortTimeout(300);
-const std::string kFailureQuery = "trac:load:fft_ay?";
+const std::string kFailingBlockQuery = "trac:load:fft_ay?";
 
 // Runs `operation`, which must fail, and returns its error and how long it took.
 template <typename Operation>
@@ -42,7 +42,7 @@ TEST(TcpFailures, ReportsAnAnalyzerThatClosesMidBlock) {
     c.Close();
   });
   auto link = ConnectedTo(server);
-  const RunError error = CaughtRunError([&] { link->ReadBlock(kFailureQuery); });
+  const RunError error = CaughtRunError([&] { link->ReadBlock(kFailingBlockQuery); });
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_EQ(error.Description(),
             "block for trac:load:fft_ay?: block ended after 10000 of 32768 bytes: connection closed "
@@ -80,7 +80,7 @@ TEST(TcpFailures, ReportsAResetInTheMiddleOfABlock) {
     c.Reset();
   });
   auto link = ConnectedTo(server);
-  const RunError error = CaughtRunError([&] { link->ReadBlock(kFailureQuery); });
+  const RunError error = CaughtRunError([&] { link->ReadBlock(kFailingBlockQuery); });
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_THAT(error.Description(), StartsWith("block for trac:load:fft_ay?: "));
   EXPECT_THAT(error.Description(), HasSubstr("connection reset by the analyzer"));
@@ -133,7 +133,7 @@ TEST(TcpFailures, GivesUpOnAnAnalyzerThatNeverAnswers) {
 TEST(TcpFailures, GivesUpOnABlockQueryThatIsNeverAnswered) {
   LoopbackServer server([&](ServerConnection& c) { c.WaitForClientClose(std::chrono::seconds(10)); });
   auto link = ConnectedTo(server, kShortTimeout);
-  const auto [error, took] = TimedError([&] { link->ReadBlock(kFailureQuery); });
+  const auto [error, took] = TimedError([&] { link->ReadBlock(kFailingBlockQuery); });
   EXPECT_EQ(error.Description(),
             "block for trac:load:fft_ay?: the reply did not complete within the 300 ms timeout" + kBusy);
   EXPECT_GE(took, kShortTimeout * 2 / 3);
@@ -148,7 +148,7 @@ TEST(TcpFailures, GivesUpOnHalfABlockFollowedBySilence) {
     c.WaitForClientClose(std::chrono::seconds(10));
   });
   auto link = ConnectedTo(server, kShortTimeout);
-  const auto [error, took] = TimedError([&] { link->ReadBlock(kFailureQuery); });
+  const auto [error, took] = TimedError([&] { link->ReadBlock(kFailingBlockQuery); });
   EXPECT_EQ(error.Number(), ErrorNumber::AnalyzerOperationFailed);
   EXPECT_EQ(error.Description(),
             "block for trac:load:fft_ay?: block ended after 16384 of 32768 bytes: the reply did not "

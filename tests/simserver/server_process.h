@@ -27,8 +27,9 @@ namespace multitone::testing {
 class ServerProcess {
  public:
   // Starts ANALYZER_SIM_BINARY --port 0 with `arguments` and waits (up to
-  // `limit`) for its "listening on 127.0.0.1:PORT" line (and with --vxi11
-  // for its VXI-11 line too, with --serial for its "serial: PATH" line).
+  // `limit`) for its "listening on 127.0.0.1:PORT" line (none with
+  // --no-socket) and the lines of the doors asked for (--vxi11, --serial,
+  // --prologix, --hislip).
   explicit ServerProcess(const std::vector<std::string>& arguments = {},
                          std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     int out[2];
@@ -47,53 +48,43 @@ class ServerProcess {
     }
     ::close(out[1]);
     out_ = out[0];
-    const bool vxi11 = std::find(arguments.begin(), arguments.end(), "--vxi11") != arguments.end();
-    const bool serial = std::find(arguments.begin(), arguments.end(), "--serial") != arguments.end();
-    const bool controller = !serial && std::find(arguments.begin(), arguments.end(), "--prologix") != arguments.end();
+    const auto given = [&](const char* option) {
+      return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
+    };
+    const bool socket = !given("--no-socket");
+    const bool vxi11 = given("--vxi11");
+    const bool serial = given("--serial");
+    const bool controller = !serial && given("--prologix");
+    const bool hislip = given("--hislip");
+    // The text after `prefix` up to `end` on the lines so far, or "".
+    const auto field = [this](std::string_view prefix, char end) -> std::string {
+      const auto at = output_.find(prefix);
+      const auto stop = output_.find(end, at == std::string::npos ? 0 : at + prefix.size());
+      if (at == std::string::npos || stop == std::string::npos) return "";
+      return output_.substr(at + prefix.size(), stop - at - prefix.size());
+    };
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (port_ == 0 && std::chrono::steady_clock::now() < deadline) {
+    bool complete = false;
+    while (!complete && std::chrono::steady_clock::now() < deadline) {
       pollfd p{out_, POLLIN, 0};
       if (::poll(&p, 1, 100) <= 0) continue;
       char buffer[256];
       const ssize_t n = ::read(out_, buffer, sizeof buffer);
       if (n <= 0) break;
       output_.append(buffer, static_cast<std::size_t>(n));
-      const auto at = output_.find("listening on 127.0.0.1:");
-      const auto end = output_.find('\n', at);
-      if (at != std::string::npos && end != std::string::npos) {
-        port_ = std::stoi(output_.substr(at + 23, end - at - 23));
-      }
-      if (port_ != 0 && vxi11 && vxi11_port_ == 0) {
-        // "vxi11: core channel on 127.0.0.1:PORT, ..." follows at once.
-        constexpr std::string_view kVxi11 = "core channel on 127.0.0.1:";
-        const auto v = output_.find(kVxi11);
-        const auto comma = output_.find(',', v);
-        if (v == std::string::npos || comma == std::string::npos) {
-          port_ = 0;  // keep reading
-          continue;
-        }
-        vxi11_port_ = std::stoi(output_.substr(v + kVxi11.size(), comma - v - kVxi11.size()));
-      }
-      if (port_ != 0 && serial && serial_path_.empty()) {
-        constexpr std::string_view kSerial = "serial: ";
-        const auto s = output_.find(kSerial);
-        const auto line_end = output_.find('\n', s);
-        if (s == std::string::npos || line_end == std::string::npos) {
-          port_ = 0;  // keep reading
-          continue;
-        }
-        serial_path_ = output_.substr(s + kSerial.size(), line_end - s - kSerial.size());
-      }
-      if (port_ != 0 && controller && controller_port_ == 0) {
-        constexpr std::string_view kController = "gpib controller on 127.0.0.1:";
-        const auto c = output_.find(kController);
-        const auto line_end = output_.find('\n', c);
-        if (c == std::string::npos || line_end == std::string::npos) {
-          port_ = 0;  // keep reading
-          continue;
-        }
-        controller_port_ = std::stoi(output_.substr(c + kController.size(), line_end - c - kController.size()));
-      }
+      const std::string port = field("listening on 127.0.0.1:", '\n');
+      const std::string vxi11_port = field("core channel on 127.0.0.1:", ',');
+      const std::string hislip_port = field("hislip: sub-address hislip0 on 127.0.0.1:", '\n');
+      const std::string controller_port = field("gpib controller on 127.0.0.1:", '\n');
+      serial_path_ = field("serial: ", '\n');
+      complete = (!socket || !port.empty()) && (!vxi11 || !vxi11_port.empty()) &&
+                 (!hislip || !hislip_port.empty()) && (!controller || !controller_port.empty()) &&
+                 (!serial || !serial_path_.empty());
+      if (!complete) continue;
+      port_ = socket ? std::stoi(port) : 0;
+      vxi11_port_ = vxi11 ? std::stoi(vxi11_port) : 0;
+      hislip_port_ = hislip ? std::stoi(hislip_port) : 0;
+      controller_port_ = controller ? std::stoi(controller_port) : 0;
     }
   }
   ~ServerProcess() {
@@ -111,6 +102,9 @@ class ServerProcess {
   int Vxi11Port() const { return vxi11_port_; }
   // The path of the serial line clients open (with --serial).
   const std::string& SerialPath() const { return serial_path_; }
+  // The HiSLIP port (with --hislip) and the address that reaches it.
+  int HislipPort() const { return hislip_port_; }
+  std::string HislipAddress() const { return "TCPIP::127.0.0.1::hislip0," + std::to_string(hislip_port_) + "::INSTR"; }
   // The GPIB controller's TCP port (with --prologix and no --serial).
   int ControllerPort() const { return controller_port_; }
   pid_t Pid() const { return pid_; }
@@ -159,6 +153,7 @@ class ServerProcess {
   int vxi11_port_ = 0;
   std::string serial_path_;
   int controller_port_ = 0;
+  int hislip_port_ = 0;
   std::string output_;
   bool reaped_ = false;
   int exit_status_ = -1;

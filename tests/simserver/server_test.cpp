@@ -77,7 +77,7 @@ TEST(AnalyzerSimServer, SigintStopsItWithExitStatusZero) {
 
 TEST(AnalyzerSimServer, BadArgumentPrintsItsCauseAndExitsWithTwo) {
   for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--speed", "fast"}, {"--fault", "melted"}, {"--port", "70000"}, {"--bogus"}}) {
+       {std::vector<std::string>{"--speed", "fast"}, {"--fault", "melted"}, {"--port", "70000"}, {"--hislip", "70000"}, {"--no-socket"}, {"--bogus"}}) {
     std::vector<std::string> argv = {ANALYZER_SIM_BINARY};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const ProgramResult run = RunProgram(argv, std::chrono::seconds(30));

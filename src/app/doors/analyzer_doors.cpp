@@ -9,7 +9,7 @@ namespace {
 
 using namespace doors;
 
-// Tried in this order: the VISA socket before VXI-11 (both TCPIP::), the ++
+// Tried in this order: the VISA socket and HiSLIP before VXI-11 (all TCPIP::), the ++
 // controller on USB before the plain serial line (both ASRL).
 constexpr AnalyzerDoor kDoors[] = {
     {"simulated", "sim[:OPTIONS]", true, NamesSimulatedAnalyzer, ParseSimulated, OpenSimulated},
@@ -18,6 +18,7 @@ constexpr AnalyzerDoor kDoors[] = {
     {"socket", "tcp://HOST[:PORT]", false, [](std::string_view t) { return t.starts_with("tcp://"); },
      ParseSocketUrl, OpenSocket},
     {"socket", "TCPIP[board]::HOST::PORT::SOCKET", false, ClaimsVisaSocket, ParseVisaSocket, OpenSocket},
+    {"hislip", "TCPIP[board]::HOST::hislipN[,PORT][::INSTR]", false, ClaimsHislip, ParseHislip, OpenHislip},
     {"vxi11", "TCPIP[board]::HOST[::instN|::gpibN,ADDR[,SECONDARY]][::INSTR]", false,
      [](std::string_view t) { return StartsWithNoCase(t, "TCPIP"); }, ParseVxi11, OpenVxi11},
     {"gpib controller on the LAN", "prologix://HOST[:PORT]/ADDR[,SECONDARY]", false,

@@ -13,6 +13,8 @@
 //                                          none is given), or on a LAN/GPIB
 //                                          gateway gpibN,ADDR[,SECONDARY] or
 //                                          hpib,ADDR[,SECONDARY]
+//   TCPIP[n]::HOST::hislipN[,PORT][::INSTR]  HiSLIP, sub-address hislipN, on
+//                                          PORT (4880)
 //   prologix://HOST[:PORT]/ADDR[,SECONDARY]   a "++" GPIB controller on the
 //                                          LAN (port 1234), analyzer at ADDR
 //   ASRL/dev/PATH::INSTR?gpib=ADDR[,...]   the same controller on USB (a
@@ -26,9 +28,10 @@
 // USB controller, 0 to 30).
 //
 // The VISA forms are case-insensitive in their keywords (TCPIP, SOCKET, INSTR,
-// ASRL, instN, gpib); hosts, paths and device names keep their case. An IPv6
+// ASRL, instN, gpib, hislip); hosts, paths and device names keep their case. An IPv6
 // host goes in brackets. Nothing is resolved or opened by parsing.
 #include <chrono>
+#include <iosfwd>
 #include <memory>
 #include <span>
 #include <string>
@@ -49,6 +52,8 @@ struct DoorContext {
   std::shared_ptr<EmbeddedAnalyzer>* embedded = nullptr;
   // replay:FILE keeps the recorded delays between operations.
   bool replay_timing = false;
+  // Where a door shows its own messages under --trace (HiSLIP's), or null.
+  std::ostream* trace = nullptr;
 };
 
 struct AnalyzerDoor {

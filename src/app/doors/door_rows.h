@@ -27,6 +27,11 @@ std::unique_ptr<Transport> OpenSocket(const AnalyzerAddress& address, const Door
 AnalyzerAddress ParseVxi11(std::string_view text);
 std::unique_ptr<Transport> OpenVxi11(const AnalyzerAddress& address, const DoorContext& context);
 
+// hislip_door.cpp: TCPIP[n]::HOST::hislipN[,PORT][::INSTR]
+bool ClaimsHislip(std::string_view text);
+AnalyzerAddress ParseHislip(std::string_view text);
+std::unique_ptr<Transport> OpenHislip(const AnalyzerAddress& address, const DoorContext& context);
+
 // gpib_controller_door.cpp: prologix://HOST[:PORT]/ADDR and
 // ASRL/dev/PATH::INSTR?gpib=ADDR
 AnalyzerAddress ParseControllerOnLan(std::string_view text);

@@ -10,7 +10,7 @@ CLI::Option* AddAnalyzerOption(CLI::App& app, std::string& analyzer) {
       .add_option("--analyzer", analyzer,
                   "The analyzer: tcp://HOST[:PORT] (port 5025 by default) or TCPIP::HOST::PORT::SOCKET for a raw "
                   "socket; TCPIP::HOST[::inst0][::INSTR] or, behind a LAN/GPIB gateway, "
-                  "TCPIP::HOST::gpib0,ADDR::INSTR for VXI-11; "
+                  "TCPIP::HOST::gpib0,ADDR::INSTR for VXI-11; TCPIP::HOST::hislip0[,4880]::INSTR for HiSLIP; "
                   "ASRL/dev/PATH::INSTR[?baud=9600,bits=8,parity=none,stop=1,flow=none,term=lf] for a serial "
                   "line; prologix://HOST[:1234]/ADDR or ASRL/dev/PATH::INSTR?gpib=ADDR for a ++ GPIB "
                   "controller; sim[:OPTIONS] for the built-in simulated analyzer; or replay:FILE for a run "
